@@ -1,0 +1,159 @@
+/*
+ * revevidozi - Fibre Channel World Wide Name pools, CRC routines and hex text.
+ *
+ * Every host derives eight disjoint pools of 1024 WWNs from its own IEEE
+ * address. A pool lives in two pieces of caller-owned memory: a 152-byte
+ * configuration block (a self-contained byte image that may be stored and
+ * adopted again) and a process-local control object holding the pool's mutex.
+ * The library allocates nothing and keeps no state besides its CRC-32 table.
+ *
+ * Plain C interface; usable from C99 and C++.
+ */
+#ifndef REVEVIDOZI_H
+#define REVEVIDOZI_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#define REVEVIDOZI_VERSION_MAJOR 1
+#define REVEVIDOZI_VERSION_MINOR 0
+#define REVEVIDOZI_VERSION_STRING "1.0"
+
+#if defined(REVEVIDOZI_BUILDING_LIBRARY)
+#define REVEVIDOZI_API __attribute__((visibility("default")))
+#else
+#define REVEVIDOZI_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* Types                                                                     */
+/* ------------------------------------------------------------------------ */
+
+/* A World Wide Name: 8 bytes, most significant first. The high nibble of
+ * bytes[0] is the NAA type (1 local name, 2 and 5 pool addresses). */
+typedef struct wwn_t {
+    uint8_t bytes[8];
+} wwn_t;
+
+/* Size in bytes of a pool configuration block, on every platform. */
+#define WWN_POOL_CFG_SIZE 152
+
+/* A pool configuration block: a fixed byte image that may be copied, stored
+ * and adopted again with wwn_pool_cfg_import(). Layout (big-endian numbers):
+ *   0 version (1)   1..3 must be zero   4..7 reserved
+ *   8..15 base WWN  16..143 allocation bitmap (32 words of 32 bits)
+ *   144..147 CRC of bytes 8..143        148..151 reserved */
+typedef struct wwn_pool_cfg {
+    uint8_t bytes[WWN_POOL_CFG_SIZE];
+} wwn_pool_cfg;
+
+/* A pool's control object: its process-local mutex. Opaque; allocate
+ * wwn_pool_sizeof_pool_ctrl() bytes with malloc() alignment. */
+typedef struct wwn_pool_ctrl wwn_pool_ctrl;
+
+/* Status of a pool operation. */
+typedef uint32_t wwn_pool_status;
+
+#define WWN_POOL_OK                      UINT32_C(0)  /* success */
+#define WWN_POOL_ERR_INVALID_ARG         UINT32_C(3)  /* a required pointer is null */
+#define WWN_POOL_ERR_CRC                 UINT32_C(5)  /* the block's stored CRC does not match its contents */
+#define WWN_POOL_ERR_CFG_VERSION         UINT32_C(6)  /* the block's version byte is not 1 */
+#define WWN_POOL_ERR_BAD_BASE            UINT32_C(7)  /* not a pool base, or a base of neither pool layout */
+#define WWN_POOL_ERR_BAD_PAGE            UINT32_C(8)  /* page above 7 */
+#define WWN_POOL_ERR_NOT_IN_POOL         UINT32_C(22) /* the address belongs to another pool */
+#define WWN_POOL_ERR_BAD_NAA             UINT32_C(23) /* the address's NAA type is neither 2 nor 5 */
+#define WWN_POOL_ADDR_FREE               UINT32_C(24) /* the address is free (status answer, or refused release) */
+#define WWN_POOL_ERR_UNSUPPORTED_VERSION UINT32_C(25) /* address layout version other than 1 */
+#define WWN_POOL_ADDR_IN_USE             UINT32_C(26) /* the address is allocated, or a batch exceeds the free count */
+
+/* ------------------------------------------------------------------------ */
+/* Address arithmetic: pure computations, no lock, no pool block.            */
+/* A local WWN is 10:00 followed by the host's 48-bit IEEE address M; only M */
+/* is read. Pages 0..3 give NAA 2 pools, pages 4..7 NAA 5 pools.             */
+/* ------------------------------------------------------------------------ */
+
+/* Writes the base WWN (index 0) of the pool of `page` of `local_wwn`.
+ * Returns WWN_POOL_ERR_BAD_PAGE, leaving *base untouched, when page > 7.
+ * Pointers are not tested. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_get_local_base_wwn(const wwn_t *local_wwn, uint32_t page,
+                                                           wwn_t *base);
+
+/* WWN_POOL_OK when *base is an NAA 2 or NAA 5 value with a zero index field,
+ * else WWN_POOL_ERR_BAD_BASE. The pointer is not tested. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_validate_base_addr(const wwn_t *base);
+
+/* Maps a pool address back to its local WWN and page, for layout `version`
+ * (only 1 exists). WWN_POOL_ERR_INVALID_ARG if any pointer is null,
+ * WWN_POOL_ERR_UNSUPPORTED_VERSION (nothing written) if version != 1, else as
+ * wwn_pool_proc_vers1_addr_get_base_and_page(). */
+REVEVIDOZI_API wwn_pool_status wwn_pool_addr_get_base_and_page(int32_t version, const wwn_t *addr,
+                                                               wwn_t *local_wwn, uint32_t *page);
+
+/* Layout-1 reverse decode. WWN_POOL_OK with *local_wwn = 10:00 + M and *page.
+ * For an address of NAA type other than 2 or 5 returns WWN_POOL_ERR_BAD_NAA:
+ * *page is untouched and only the first two bytes of *local_wwn are written
+ * (as 10 00). Pointers are not tested. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_proc_vers1_addr_get_base_and_page(const wwn_t *addr,
+                                                                          wwn_t *local_wwn,
+                                                                          uint32_t *page);
+
+/* ------------------------------------------------------------------------ */
+/* Pool block and lifecycle                                                  */
+/* ------------------------------------------------------------------------ */
+
+/* Size of a pool configuration block: always 152. */
+REVEVIDOZI_API uint32_t wwn_pool_sizeof_pool_cfg(void);
+
+/* Size of a control object: the size of the platform's pthread mutex. */
+REVEVIDOZI_API uint32_t wwn_pool_sizeof_pool_ctrl(void);
+
+/* Creates (or resets) a pool: initialises ctrl's mutex and writes a fresh
+ * block for `page` of `local_wwn`, every address free, with its CRC.
+ * WWN_POOL_ERR_INVALID_ARG (nothing written) on a null pointer.
+ * WWN_POOL_ERR_BAD_PAGE when page > 7: the mutex is initialised and the
+ * version and must-be-zero bytes are written, base/bitmap/CRC keep their old
+ * bytes. Not thread-safe: no other thread may use ctrl or cfg meanwhile. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_init(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg,
+                                             const wwn_t *local_wwn, uint32_t page);
+
+/* Adopts a stored block with a fresh control object: verifies the CRC
+ * (WWN_POOL_ERR_CRC) and the version (WWN_POOL_ERR_CFG_VERSION), then
+ * initialises ctrl's mutex. Never modifies the block. Not thread-safe, as
+ * wwn_pool_init(). */
+REVEVIDOZI_API wwn_pool_status wwn_pool_cfg_import(wwn_pool_ctrl *ctrl, const wwn_pool_cfg *cfg);
+
+/* ------------------------------------------------------------------------ */
+/* Table-driven CRC-32 (IEEE 802.3)                                          */
+/* ------------------------------------------------------------------------ */
+
+/* One record of a caller-owned chain of buffers. The chain's message is the
+ * concatenation of the `len` bytes at (const uint8_t *)buf + offset of every
+ * record, in chain order. aux1 and aux2 belong to the caller and are never
+ * touched. The last record's `next` must be null. */
+typedef struct crc_buf_desc {
+    const void *buf;
+    uintptr_t aux1;
+    uint32_t offset;
+    uint32_t len;
+    uintptr_t aux2;
+    struct crc_buf_desc *next;
+} crc_buf_desc;
+
+/* The standard CRC-32 (CRC-32/ISO-HDLC) of `len` bytes, returned with its four
+ * bytes reversed: "123456789" gives 0x2639F4CB. A null pointer gives 0.
+ * Thread-safe, including the very first call (which builds the table). */
+REVEVIDOZI_API uint32_t crc32ForBuf(const void *buf, uint32_t len);
+
+/* crc32ForBuf() of a chain's message, however it is split into records.
+ * A null chain gives 0. */
+REVEVIDOZI_API uint32_t crc32_Ethernet(const crc_buf_desc *chain);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* REVEVIDOZI_H */
