@@ -127,6 +127,67 @@ REVEVIDOZI_API wwn_pool_status wwn_pool_init(wwn_pool_ctrl *ctrl, wwn_pool_cfg *
 REVEVIDOZI_API wwn_pool_status wwn_pool_cfg_import(wwn_pool_ctrl *ctrl, const wwn_pool_cfg *cfg);
 
 /* ------------------------------------------------------------------------ */
+/* Locked pool operations: the public working interface. Any number of       */
+/* threads may call these on one pool. Each takes the pool's mutex, verifies  */
+/* the block (WWN_POOL_ERR_CRC, then WWN_POOL_ERR_CFG_VERSION: the block is   */
+/* then left exactly as found), runs the operation, renews the block's CRC    */
+/* whatever the operation's status, and unlocks. A null pointer gives         */
+/* WWN_POOL_ERR_INVALID_ARG without locking. ctrl must have been made ready   */
+/* by wwn_pool_init() or wwn_pool_cfg_import().                               */
+/* ------------------------------------------------------------------------ */
+
+/* Usage counts of a pool, filled by wwn_pool_pool_status(). */
+typedef struct wwn_pool_usage {
+    uint32_t free_count; /* 1024 - used_count */
+    uint32_t used_count; /* allocated addresses */
+} wwn_pool_usage;
+
+/* Allocates the `count` lowest free addresses into out[0..count-1], in
+ * increasing order. WWN_POOL_ADDR_IN_USE, nothing written, when fewer than
+ * count are free; a count of 0 or less succeeds and writes nothing. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_addr_alloc(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, int32_t count,
+                                                   wwn_t *out);
+
+/* Allocates the address the caller chooses: WWN_POOL_ADDR_IN_USE if it already
+ * is; WWN_POOL_ERR_NOT_IN_POOL / WWN_POOL_ERR_BAD_NAA if it is no address of
+ * this pool. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_usr_addr_alloc(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, const wwn_t *addr);
+
+/* Frees one address: WWN_POOL_ADDR_FREE if it was not allocated;
+ * WWN_POOL_ERR_NOT_IN_POOL / WWN_POOL_ERR_BAD_NAA as above. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_addr_release(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, const wwn_t *addr);
+
+/* Frees every address of the pool. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_addr_release_all(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg);
+
+/* Answers WWN_POOL_ADDR_IN_USE or WWN_POOL_ADDR_FREE for one address (or
+ * WWN_POOL_ERR_NOT_IN_POOL / WWN_POOL_ERR_BAD_NAA); changes no byte. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_addr_status(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, const wwn_t *addr);
+
+/* Fills *usage with the pool's free and used counts. Verifies the block like
+ * the others but never rewrites it. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_pool_status(wwn_pool_ctrl *ctrl, const wwn_pool_cfg *cfg,
+                                                    wwn_pool_usage *usage);
+
+/* ------------------------------------------------------------------------ */
+/* Unlocked operations on a pool's base (block bytes 8..15) and bitmap       */
+/* (block bytes 16..143), for callers that serialise access themselves or    */
+/* work on a private copy. No lock, no null tests, no CRC check or renewal:  */
+/* a block changed through these needs its CRC renewed before it is used     */
+/* with the locked operations again.                                         */
+/* ------------------------------------------------------------------------ */
+
+/* As wwn_pool_addr_alloc(); also WWN_POOL_ERR_BAD_BASE (nothing written) when
+ * the base is of neither pool layout and an address would be formed. */
+REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_alloc(const wwn_t *base, uint8_t *bitmap, int32_t count,
+                                                        wwn_t *out);
+REVEVIDOZI_API wwn_pool_status wwn_pool_proc_usr_addr_alloc(const wwn_t *base, uint8_t *bitmap, const wwn_t *addr);
+REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_release(const wwn_t *base, uint8_t *bitmap, const wwn_t *addr);
+REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_release_all(uint8_t *bitmap);
+REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_status(const wwn_t *base, const uint8_t *bitmap,
+                                                         const wwn_t *addr);
+
+/* ------------------------------------------------------------------------ */
 /* Table-driven CRC-32 (IEEE 802.3)                                          */
 /* ------------------------------------------------------------------------ */
 

@@ -1,0 +1,203 @@
+// Known answers of the pool operations, and the integrity guard of the locked
+// ones.
+#include "test_support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+using testsupport::hex;
+using testsupport::kLocal;
+using testsupport::Pool;
+using testsupport::value;
+using testsupport::wwn;
+
+namespace {
+
+std::vector<std::uint64_t> batch(Pool &pool, std::int32_t count, std::uint32_t expect = WWN_POOL_OK) {
+    std::vector<wwn_t> out(static_cast<std::size_t>(count > 0 ? count : 1), wwn(0xeeee));
+    EXPECT_EQ(expect, wwn_pool_addr_alloc(pool.ctrl.get(), &pool.cfg, count, out.data())) << count;
+    std::vector<std::uint64_t> values;
+    for (const auto &w : out) {
+        values.push_back(value(w));
+    }
+    return values;
+}
+
+TEST(PoolOps, BatchesTakeTheLowestFreeIndexes) {
+    Pool pool;
+    EXPECT_EQ((std::vector<std::uint64_t>{0x2000'1234'5678'9abcULL, 0x2001'1234'5678'9abcULL,
+                                          0x2002'1234'5678'9abcULL, 0x2003'1234'5678'9abcULL}),
+              batch(pool, 4));
+    EXPECT_EQ("0000000f", hex(pool.cfg.bytes + 16, 4));
+    EXPECT_EQ("c11c3dd2", hex(pool.cfg.bytes + 144, 4));
+
+    const wwn_t second = wwn(0x2001'1234'5678'9abcULL);
+    EXPECT_EQ(WWN_POOL_OK, wwn_pool_addr_release(pool.ctrl.get(), &pool.cfg, &second));
+    EXPECT_EQ((std::vector<std::uint64_t>{0x2001'1234'5678'9abcULL, 0x2004'1234'5678'9abcULL}), batch(pool, 2));
+
+    const wwn_pool_cfg before = pool.cfg;
+    EXPECT_EQ(std::vector<std::uint64_t>{0xeeee}, batch(pool, 0));
+    EXPECT_EQ(std::vector<std::uint64_t>{0xeeee}, batch(pool, -5));
+    EXPECT_EQ(std::vector<std::uint64_t>(1020, 0xeeee), batch(pool, 1020, WWN_POOL_ADDR_IN_USE));
+    EXPECT_EQ(0, std::memcmp(&before, &pool.cfg, sizeof before));
+
+    Pool page4(4);
+    EXPECT_EQ((std::vector<std::uint64_t>{0x5123'4567'89ab'c000ULL, 0x5123'4567'89ab'c001ULL}), batch(page4, 2));
+}
+
+TEST(PoolOps, FullPool) {
+    Pool pool(7);
+    const auto all = batch(pool, 1024);
+    for (std::uint32_t i = 0; i < 1024; ++i) {
+        ASSERT_EQ(0x5123'4567'89ab'cc00ULL + i, all[i]);
+    }
+    EXPECT_EQ(std::string(256, 'f'), hex(pool.cfg.bytes + 16, 128));
+    batch(pool, 1, WWN_POOL_ADDR_IN_USE);
+    wwn_pool_usage usage{};
+    EXPECT_EQ(WWN_POOL_OK, wwn_pool_pool_status(pool.ctrl.get(), &pool.cfg, &usage));
+    EXPECT_EQ(0U, usage.free_count);
+    EXPECT_EQ(1024U, usage.used_count);
+    EXPECT_EQ(WWN_POOL_OK, wwn_pool_addr_release_all(pool.ctrl.get(), &pool.cfg));
+    EXPECT_EQ(WWN_POOL_OK, wwn_pool_pool_status(pool.ctrl.get(), &pool.cfg, &usage));
+    EXPECT_EQ(1024U, usage.free_count);
+    EXPECT_EQ(0U, usage.used_count);
+    EXPECT_EQ(0, std::memcmp(Pool(7).cfg.bytes, pool.cfg.bytes, 152));
+}
+
+TEST(PoolOps, SingleAddressOperations) {
+    Pool pool;
+    const wwn_pool_cfg fresh = pool.cfg;
+    const struct {
+        std::uint64_t addr;
+        std::uint32_t take, take_again, status, release, release_again;
+    } cases[] = {
+        {0x23ff'1234'5678'9abcULL, WWN_POOL_OK, WWN_POOL_ADDR_IN_USE, WWN_POOL_ADDR_IN_USE, WWN_POOL_OK,
+         WWN_POOL_ADDR_FREE},
+        {0x2000'1234'5678'9abcULL, WWN_POOL_OK, WWN_POOL_ADDR_IN_USE, WWN_POOL_ADDR_IN_USE, WWN_POOL_OK,
+         WWN_POOL_ADDR_FREE},
+        {0x2405'1234'5678'9abcULL, WWN_POOL_ERR_NOT_IN_POOL, WWN_POOL_ERR_NOT_IN_POOL, WWN_POOL_ERR_NOT_IN_POOL,
+         WWN_POOL_ERR_NOT_IN_POOL, WWN_POOL_ERR_NOT_IN_POOL},
+        {0x2005'1234'5678'9abdULL, WWN_POOL_ERR_NOT_IN_POOL, WWN_POOL_ERR_NOT_IN_POOL, WWN_POOL_ERR_NOT_IN_POOL,
+         WWN_POOL_ERR_NOT_IN_POOL, WWN_POOL_ERR_NOT_IN_POOL},
+        {0x5123'4567'89ab'c005ULL, WWN_POOL_ERR_NOT_IN_POOL, WWN_POOL_ERR_NOT_IN_POOL, WWN_POOL_ERR_NOT_IN_POOL,
+         WWN_POOL_ERR_NOT_IN_POOL, WWN_POOL_ERR_NOT_IN_POOL},
+        {0x1000'1234'5678'9abcULL, WWN_POOL_ERR_BAD_NAA, WWN_POOL_ERR_BAD_NAA, WWN_POOL_ERR_BAD_NAA,
+         WWN_POOL_ERR_BAD_NAA, WWN_POOL_ERR_BAD_NAA},
+        {0x6000'1234'5678'9abcULL, WWN_POOL_ERR_BAD_NAA, WWN_POOL_ERR_BAD_NAA, WWN_POOL_ERR_BAD_NAA,
+         WWN_POOL_ERR_BAD_NAA, WWN_POOL_ERR_BAD_NAA},
+    };
+    for (const auto &c : cases) {
+        const wwn_t a = wwn(c.addr);
+        auto *ctrl = pool.ctrl.get();
+        EXPECT_EQ(c.take, wwn_pool_usr_addr_alloc(ctrl, &pool.cfg, &a)) << std::hex << c.addr;
+        const wwn_pool_cfg taken = pool.cfg;
+        EXPECT_EQ(c.take_again, wwn_pool_usr_addr_alloc(ctrl, &pool.cfg, &a)) << std::hex << c.addr;
+        EXPECT_EQ(c.status, wwn_pool_addr_status(ctrl, &pool.cfg, &a)) << std::hex << c.addr;
+        EXPECT_EQ(0, std::memcmp(&taken, &pool.cfg, sizeof taken));
+        EXPECT_EQ(c.release, wwn_pool_addr_release(ctrl, &pool.cfg, &a)) << std::hex << c.addr;
+        EXPECT_EQ(c.release_again, wwn_pool_addr_release(ctrl, &pool.cfg, &a)) << std::hex << c.addr;
+        EXPECT_EQ(hex(fresh.bytes, 152), hex(pool.cfg.bytes, 152)) << std::hex << c.addr;
+    }
+    // Index 1023 is the top bit of the last word, stored at byte 140.
+    const wwn_t last = wwn(0x23ff'1234'5678'9abcULL);
+    wwn_pool_usr_addr_alloc(pool.ctrl.get(), &pool.cfg, &last);
+    EXPECT_EQ(0x80, pool.cfg.bytes[140]);
+}
+
+TEST(PoolOps, UnlockedBatchOnOddBases) {
+    std::array<std::uint8_t, 128> bitmap{};
+    std::vector<wwn_t> out(3, wwn(0xeeee));
+    // The address is the sum of base and index, so a base that is not a pool
+    // base still yields base + index.
+    const wwn_t odd = wwn(0x23fe'0000'0000'0001ULL);
+    EXPECT_EQ(WWN_POOL_OK, wwn_pool_proc_addr_alloc(&odd, bitmap.data(), 3, out.data()));
+    EXPECT_EQ(0x23fe'0000'0000'0001ULL, value(out[0]));
+    EXPECT_EQ(0x23ff'0000'0000'0001ULL, value(out[1]));
+    EXPECT_EQ(0x2400'0000'0000'0001ULL, value(out[2]));
+    const wwn_t odd5 = wwn(0x5000'0000'0000'03ffULL);
+    EXPECT_EQ(WWN_POOL_OK, wwn_pool_proc_addr_alloc(&odd5, bitmap.data(), 1, out.data()));
+    EXPECT_EQ(0x5000'0000'0000'0402ULL, value(out[0])); // index 3
+
+    // Neither layout: 7 once a free index is reached, nothing written.
+    const wwn_t naa3 = wwn(0x3000'0000'0000'0000ULL);
+    const auto before = bitmap;
+    out.assign(3, wwn(0xeeee));
+    EXPECT_EQ(WWN_POOL_ERR_BAD_BASE, wwn_pool_proc_addr_alloc(&naa3, bitmap.data(), 1, out.data()));
+    EXPECT_EQ(WWN_POOL_OK, wwn_pool_proc_addr_alloc(&naa3, bitmap.data(), 0, out.data()));
+    EXPECT_EQ(before, bitmap);
+    EXPECT_EQ(0xeeeeU, value(out[0]));
+    bitmap.fill(0xff); // count check comes first
+    EXPECT_EQ(WWN_POOL_ADDR_IN_USE, wwn_pool_proc_addr_alloc(&naa3, bitmap.data(), 1, out.data()));
+    EXPECT_EQ(WWN_POOL_OK, wwn_pool_proc_addr_release_all(bitmap.data()));
+    EXPECT_EQ((std::array<std::uint8_t, 128>{}), bitmap);
+}
+
+TEST(PoolOps, NullPointersAreRefusedBeforeLocking) {
+    Pool pool;
+    wwn_t a = wwn(0x2000'1234'5678'9abcULL);
+    wwn_pool_usage usage{};
+    auto *c = pool.ctrl.get();
+    auto *g = &pool.cfg;
+    const std::uint32_t results[] = {
+        wwn_pool_addr_alloc(nullptr, g, 1, &a), wwn_pool_addr_alloc(c, nullptr, 1, &a),
+        wwn_pool_addr_alloc(c, g, 1, nullptr),  wwn_pool_addr_alloc(c, g, 0, nullptr),
+        wwn_pool_usr_addr_alloc(nullptr, g, &a), wwn_pool_usr_addr_alloc(c, nullptr, &a),
+        wwn_pool_usr_addr_alloc(c, g, nullptr), wwn_pool_addr_release(nullptr, g, &a),
+        wwn_pool_addr_release(c, nullptr, &a),  wwn_pool_addr_release(c, g, nullptr),
+        wwn_pool_addr_release_all(nullptr, g),  wwn_pool_addr_release_all(c, nullptr),
+        wwn_pool_addr_status(nullptr, g, &a),   wwn_pool_addr_status(c, nullptr, &a),
+        wwn_pool_addr_status(c, g, nullptr),    wwn_pool_pool_status(nullptr, g, &usage),
+        wwn_pool_pool_status(c, nullptr, &usage), wwn_pool_pool_status(c, g, nullptr),
+    };
+    for (std::uint32_t r : results) {
+        EXPECT_EQ(WWN_POOL_ERR_INVALID_ARG, r);
+    }
+    EXPECT_EQ(0, std::memcmp(Pool().cfg.bytes, pool.cfg.bytes, 152));
+}
+
+// Every locked operation on `pool`, in turn; each returns its status.
+std::vector<std::uint32_t> every_locked_op(Pool &pool) {
+    const wwn_t a = wwn(0x2005'1234'5678'9abcULL);
+    const wwn_t held = wwn(0x2000'1234'5678'9abcULL);
+    wwn_t out[2]{};
+    wwn_pool_usage usage{};
+    auto *c = pool.ctrl.get();
+    return {wwn_pool_addr_alloc(c, &pool.cfg, 2, out), wwn_pool_usr_addr_alloc(c, &pool.cfg, &a),
+            wwn_pool_addr_release(c, &pool.cfg, &held), wwn_pool_addr_status(c, &pool.cfg, &held),
+            wwn_pool_pool_status(c, &pool.cfg, &usage), wwn_pool_addr_release_all(c, &pool.cfg)};
+}
+
+TEST(PoolOps, DamagedOrForeignBlocksAreRefusedAndLeftAlone) {
+    Pool pool;
+    batch(pool, 3);
+    const wwn_pool_cfg good = pool.cfg;
+    for (std::size_t byte = 8; byte < 148; ++byte) {
+        for (int bit = 0; bit < 8; ++bit) {
+            pool.cfg = good;
+            pool.cfg.bytes[byte] ^= static_cast<std::uint8_t>(1U << bit);
+            const wwn_pool_cfg damaged = pool.cfg;
+            for (std::uint32_t status : every_locked_op(pool)) {
+                ASSERT_EQ(WWN_POOL_ERR_CRC, status) << byte << ":" << bit;
+            }
+            ASSERT_EQ(0, std::memcmp(&damaged, &pool.cfg, sizeof damaged)) << byte << ":" << bit;
+        }
+    }
+    for (int version : {0, 2, 0xff}) {
+        pool.cfg = good;
+        pool.cfg.bytes[0] = static_cast<std::uint8_t>(version);
+        const wwn_pool_cfg foreign = pool.cfg;
+        for (std::uint32_t status : every_locked_op(pool)) {
+            EXPECT_EQ(WWN_POOL_ERR_CFG_VERSION, status);
+        }
+        EXPECT_EQ(0, std::memcmp(&foreign, &pool.cfg, sizeof foreign));
+    }
+    // Re-initialising makes the block usable again, every address free.
+    ASSERT_EQ(WWN_POOL_OK, wwn_pool_init(pool.ctrl.get(), &pool.cfg, &kLocal, 0));
+    EXPECT_EQ((std::vector<std::uint32_t>{WWN_POOL_OK, WWN_POOL_OK, WWN_POOL_OK, WWN_POOL_ADDR_FREE, WWN_POOL_OK,
+                                          WWN_POOL_OK}),
+              every_locked_op(pool));
+}
+
+} // namespace
