@@ -188,6 +188,32 @@ REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_status(const wwn_t *base, cons
                                                          const wwn_t *addr);
 
 /* ------------------------------------------------------------------------ */
+/* Pool dump                                                                 */
+/* ------------------------------------------------------------------------ */
+
+/* Prints a block on standard output as three lines of hex text, valid or
+ * not: "Version: 0x01   Mbz: 0x000000   Crc: 0x........", "POOL_INFO:", and
+ * the 272 digits of bytes 8..143 followed by a blank. No lock is taken and
+ * nothing is checked; cfg must not be null. Returns 0. */
+REVEVIDOZI_API uint32_t print_pool_info(const wwn_pool_cfg *cfg);
+
+/* ------------------------------------------------------------------------ */
+/* Hex text                                                                  */
+/* ------------------------------------------------------------------------ */
+
+/* Writes n bytes as 2n lowercase hex digits ("%02x" each) and a NUL to text,
+ * which must hold 2n + 1 characters. Returns 2n. For n == 0 nothing is
+ * written, not even the NUL. */
+REVEVIDOZI_API uint32_t hbytes_to_string(const void *bytes, char *text, uint32_t n);
+
+/* Reads n bytes from the 2n characters at text, two per byte, exactly as
+ * strtoul(pair, NULL, 16) would read each pair on its own ("ff" and "FF" give
+ * 0xff, "7z" 0x07, " 7" 0x07, "-1" 0xff, anything unreadable 0x00). The text
+ * need not be terminated; a NUL is read like any other character. Reports no
+ * error; returns 0. Independent of the locale. */
+REVEVIDOZI_API uint32_t string_to_hbytes(const char *text, void *bytes, uint32_t n);
+
+/* ------------------------------------------------------------------------ */
 /* Table-driven CRC-32 (IEEE 802.3)                                          */
 /* ------------------------------------------------------------------------ */
 
@@ -212,6 +238,52 @@ REVEVIDOZI_API uint32_t crc32ForBuf(const void *buf, uint32_t len);
 /* crc32ForBuf() of a chain's message, however it is split into records.
  * A null chain gives 0. */
 REVEVIDOZI_API uint32_t crc32_Ethernet(const crc_buf_desc *chain);
+
+/* ------------------------------------------------------------------------ */
+/* Bit-serial CRC family: MSB first, no table, no shared state; any number   */
+/* of threads. Each returns the CRC in the low bits of the result (higher    */
+/* bits zero). A length below 1 reads no byte (buf may then be null) and     */
+/* returns what the initial value alone gives. Only the low w bits of the    */
+/* initial value (and of crc16_pelk's polynomial) are used. Results on       */
+/* "123456789" and the published models they equal are in the README.       */
+/* ------------------------------------------------------------------------ */
+
+/* CRC-8, polynomial 0x07; returns the register XOR 0xFF, so passing a result
+ * XOR 0xFF as the next initial value continues a split message.
+ * crc8_VOM and crc8_ZEK are the same routine under two names. */
+REVEVIDOZI_API uint32_t crc8_VOM(const void *buf, int32_t len, uint32_t initial);
+REVEVIDOZI_API uint32_t crc8_ZEK(const void *buf, int32_t len, uint32_t initial);
+
+/* CRC-10, polynomial 0x233 (CRC-10/ATM with initial value 0). */
+REVEVIDOZI_API uint32_t crc10(const void *buf, int32_t len, uint32_t initial);
+
+/* crc10, except that the byte at index 8 contributes only its six most
+ * significant bits (a 9-byte message is a 70-bit one). */
+REVEVIDOZI_API uint32_t crc10_orbo_rte(const void *buf, int32_t len, uint32_t initial);
+
+/* CRC-16, polynomial 0x8005 (CRC-16/UMTS with initial value 0). */
+REVEVIDOZI_API uint32_t crc16(const void *buf, int32_t len, uint32_t initial);
+
+/* CRC-16 with the caller's polynomial in normal form (low 16 bits; bit 0 is
+ * always taken as set, so an even value acts as the next odd one). */
+REVEVIDOZI_API uint32_t crc16_pelk(const void *buf, int32_t len, uint32_t initial, uint32_t poly);
+
+/* CRC-32, polynomial 0x04C11DB7, register neither reflected nor inverted
+ * (CRC-32/MPEG-2 with initial value 0xFFFFFFFF). */
+REVEVIDOZI_API uint32_t crc32_orbo(const void *buf, int32_t len, uint32_t initial);
+
+/* CRC-32/BZIP2 of a chain's message (initial value and final XOR all ones);
+ * 0 for a null chain.
+ *
+ * NAME CLASH WITH ZLIB: zlib exports an unversioned function of this same
+ * name. In a process that loads both libraries, every caller that binds the
+ * plain name "crc32" gets whichever the dynamic linker finds first. Programs
+ * that also use zlib should call zlib's crc32_z() instead of its crc32(), and
+ * may define REVEVIDOZI_NO_CRC32 before including this header so that it
+ * does not clash with <zlib.h> in the same translation unit. */
+#ifndef REVEVIDOZI_NO_CRC32
+REVEVIDOZI_API uint32_t crc32(const crc_buf_desc *chain);
+#endif
 
 #ifdef __cplusplus
 }

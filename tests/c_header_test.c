@@ -37,6 +37,22 @@ int main(void) {
         crc_buf_desc head = {"1234", 0, 0, 4, 0, &tail};
         CHECK(crc32_Ethernet(&head) == 0x2639F4CBu);
     }
+    {
+        wwn_t out[2];
+        wwn_pool_usage usage = {0, 0};
+        char text[5];
+        uint8_t bytes[2];
+        CHECK(wwn_pool_addr_alloc(ctrl, &cfg, 2, out) == WWN_POOL_OK);
+        CHECK(wwn_pool_addr_status(ctrl, &cfg, &out[1]) == WWN_POOL_ADDR_IN_USE);
+        CHECK(wwn_pool_pool_status(ctrl, &cfg, &usage) == WWN_POOL_OK && usage.used_count == 2);
+        CHECK(hbytes_to_string(out[1].bytes, text, 2) == 4 && strcmp(text, "2001") == 0);
+        CHECK(string_to_hbytes("fF-1", bytes, 2) == 0 && bytes[0] == 0xff && bytes[1] == 0xff);
+        CHECK(crc16_pelk("123456789", 9, 0xFFFF, 0x1021) == 0x29B1);
+        {
+            crc_buf_desc one = {"123456789", 0, 0, 9, 0, NULL};
+            CHECK(crc32(&one) == 0xFC891918u);
+        }
+    }
     free(ctrl);
     return failures == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
 }
