@@ -135,7 +135,7 @@ TEST(BitSerial, EdgeCases) {
 TEST(BitSerial, RandomMessagesMatchTheReference) {
     Rng rng(4242);
     for (int round = 0; round < 3000; ++round) {
-        std::vector<std::uint8_t> m(rng.below(40));
+        std::vector<std::uint8_t> m(rng.below(100));
         for (auto &b : m) {
             b = static_cast<std::uint8_t>(rng());
         }

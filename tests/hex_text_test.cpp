@@ -41,6 +41,28 @@ TEST(HexText, ParsesEveryPairAsStrtoulDoes) {
     }
 }
 
+TEST(HexText, RandomTextMatchesStrtoulPerPair) {
+    // Mostly digits of either case, so that long runs parse in blocks, with
+    // every kind of character that strtoul treats specially mixed in.
+    const std::string alphabet = std::string("0123456789abcdefABCDEF", 22) + std::string(" \t\n+-xXzG\0\x80\xff", 13);
+    testsupport::Rng rng(17);
+    for (int round = 0; round < 20000; ++round) {
+        const std::uint32_t n = rng.below(40);
+        std::string text(2 * n, '0');
+        const std::uint32_t odd_one_in = 1 + rng.below(60);
+        for (auto &c : text) {
+            c = alphabet[rng.below(odd_one_in) == 0 ? rng.below(static_cast<std::uint32_t>(alphabet.size()))
+                                                    : rng.below(22)];
+        }
+        std::vector<std::uint8_t> got(n + 1, 0xee), expected(n + 1, 0xee);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            expected[i] = strtoul_pair(text[2 * i], text[2 * i + 1]);
+        }
+        ASSERT_EQ(0U, string_to_hbytes(text.data(), got.data(), n));
+        ASSERT_EQ(expected, got) << text;
+    }
+}
+
 TEST(HexText, KnownAnswers) {
     const struct {
         const char *text;

@@ -28,18 +28,47 @@ inline void clear(std::uint8_t *bm, std::uint32_t index) noexcept {
 inline void clear_all(std::uint8_t *bm) noexcept { std::memset(bm, 0, kBitmapSize); }
 
 inline std::uint32_t word(const std::uint8_t *bm, std::uint32_t j) noexcept { return load_be32(bm + 4 * j); }
+inline bool all_set(const std::uint8_t *bm, std::uint32_t j) noexcept {
+    std::uint32_t raw = 0; // byte order does not matter for "all ones"
+    std::memcpy(&raw, bm + 4 * j, sizeof raw);
+    return raw == 0xFFFFFFFFU;
+}
 inline void store_word(std::uint8_t *bm, std::uint32_t j, std::uint32_t w) noexcept { store_be32(bm + 4 * j, w); }
 
 // Set bits over all 1024 indexes. A word's byte order does not change how
-// many bits it holds, so the bytes are counted as they lie.
+// many bits it holds, so the bytes are counted as they lie, 64 bits at a
+// time: per-byte counts are summed across the 16 chunks (at most 128 per byte
+// lane, no overflow) and folded once at the end, with no POPCNT instruction.
 inline std::uint32_t used_count(const std::uint8_t *bm) noexcept {
-    std::uint32_t used = 0;
+    constexpr std::uint64_t k55 = 0x5555555555555555ULL, k33 = 0x3333333333333333ULL, k0f = 0x0F0F0F0F0F0F0F0FULL;
+    std::uint64_t byte_counts = 0;
     for (std::size_t off = 0; off < kBitmapSize; off += 8) {
-        std::uint64_t chunk = 0;
-        std::memcpy(&chunk, bm + off, sizeof chunk);
-        used += static_cast<std::uint32_t>(std::popcount(chunk));
+        std::uint64_t x = 0;
+        std::memcpy(&x, bm + off, sizeof x);
+        x -= (x >> 1) & k55;
+        x = (x & k33) + ((x >> 2) & k33);
+        byte_counts += (x + (x >> 4)) & k0f;
     }
-    return used;
+    constexpr std::uint64_t k00ff = 0x00FF00FF00FF00FFULL;
+    const std::uint64_t pair_counts = (byte_counts & k00ff) + ((byte_counts >> 8) & k00ff); // <= 256 each
+    return static_cast<std::uint32_t>((pair_counts * 0x0001000100010001ULL) >> 48);
+}
+
+// The first word, at or after word j, that has a clear bit; kWords if none.
+// Whole 64-bit chunks of allocated addresses are skipped at once, and the
+// walk does not wait for the count, so both can run side by side.
+inline std::uint32_t first_open_word(const std::uint8_t *bm, std::uint32_t j) noexcept {
+    for (; j + 1 < kWords; j += 2) {
+        std::uint64_t two = 0;
+        std::memcpy(&two, bm + 4 * j, sizeof two);
+        if (two != ~0ULL) {
+            break;
+        }
+    }
+    while (j < kWords && all_set(bm, j)) {
+        ++j;
+    }
+    return j;
 }
 
 } // namespace revevidozi::pool::bitmap

@@ -2,34 +2,46 @@
 // whatever the host's byte order.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace revevidozi::pool {
 
-inline std::uint64_t load_be64(const std::uint8_t *p) noexcept {
-    std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) {
-        v = (v << 8) | p[i];
+inline std::uint64_t to_big_endian(std::uint64_t v) noexcept {
+    if constexpr (std::endian::native == std::endian::little) {
+        return __builtin_bswap64(v);
     }
     return v;
 }
 
-inline void store_be64(std::uint8_t *p, std::uint64_t v) noexcept {
-    for (int i = 7; i >= 0; --i, v >>= 8) {
-        p[i] = static_cast<std::uint8_t>(v);
+inline std::uint32_t to_big_endian(std::uint32_t v) noexcept {
+    if constexpr (std::endian::native == std::endian::little) {
+        return __builtin_bswap32(v);
     }
+    return v;
+}
+
+inline std::uint64_t load_be64(const std::uint8_t *p) noexcept {
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, sizeof v);
+    return to_big_endian(v);
+}
+
+inline void store_be64(std::uint8_t *p, std::uint64_t v) noexcept {
+    v = to_big_endian(v);
+    std::memcpy(p, &v, sizeof v);
 }
 
 inline std::uint32_t load_be32(const std::uint8_t *p) noexcept {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
+    std::uint32_t v = 0;
+    std::memcpy(&v, p, sizeof v);
+    return to_big_endian(v);
 }
 
 inline void store_be32(std::uint8_t *p, std::uint32_t v) noexcept {
-    p[0] = static_cast<std::uint8_t>(v >> 24);
-    p[1] = static_cast<std::uint8_t>(v >> 16);
-    p[2] = static_cast<std::uint8_t>(v >> 8);
-    p[3] = static_cast<std::uint8_t>(v);
+    v = to_big_endian(v);
+    std::memcpy(p, &v, sizeof v);
 }
 
 } // namespace revevidozi::pool

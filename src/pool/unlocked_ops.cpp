@@ -33,17 +33,23 @@ std::uint32_t alloc_batch(const std::uint8_t *base, std::uint8_t *bm, std::int32
         return WWN_POOL_ERR_BAD_BASE;
     }
     std::int32_t delivered = 0;
-    for (std::uint32_t j = 0; j < bitmap::kWords; ++j) {
+    const auto deliver = [&](std::uint32_t index) {
+        store_be64(out[delivered++].bytes, base_wwn + (std::uint64_t{index} << index_shift));
+    };
+    for (std::uint32_t j = bitmap::first_open_word(bm, 0); j < bitmap::kWords; j = bitmap::first_open_word(bm, j + 1)) {
         std::uint32_t word = bitmap::word(bm, j);
-        std::uint32_t free_bits = ~word;
-        if (free_bits == 0) {
-            continue;
-        }
-        for (; free_bits != 0 && delivered < count; free_bits &= free_bits - 1) {
-            const auto bit = static_cast<std::uint32_t>(std::countr_zero(free_bits));
-            word |= std::uint32_t{1} << bit;
-            const std::uint64_t index = 32 * j + bit;
-            store_be64(out[delivered++].bytes, base_wwn + (index << index_shift));
+        if (word == 0 && count - delivered >= 32) {
+            // A whole free word, as in a fresh pool: no bit search needed.
+            for (std::uint32_t bit = 0; bit < 32; ++bit) {
+                deliver(32 * j + bit);
+            }
+            word = 0xFFFFFFFFU;
+        } else {
+            for (std::uint32_t free_bits = ~word; free_bits != 0 && delivered < count; free_bits &= free_bits - 1) {
+                const auto bit = static_cast<std::uint32_t>(std::countr_zero(free_bits));
+                word |= std::uint32_t{1} << bit;
+                deliver(32 * j + bit);
+            }
         }
         bitmap::store_word(bm, j, word);
         if (delivered == count) {
