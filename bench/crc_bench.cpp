@@ -47,15 +47,17 @@ struct PlainTable {
 const PlainTable plain_table;
 
 // Repeats work on small inputs so that one timed call lasts microseconds.
-std::size_t repeats_for(std::size_t bytes) { return bytes >= 65536 ? 1 : 65536 / bytes; }
+std::size_t repeats_for(std::size_t bytes) {
+    return bytes >= 65536 ? 1 : 65536 / bytes;
+}
 
 using Crc = std::function<std::uint32_t(const std::vector<std::uint8_t> &)>;
 
-void crc_vs(benchmark::State &state, const char *ratio, const Crc &ours, const Crc &peer,
-            std::size_t size) {
+void crc_vs(benchmark::State &state, const char *ratio, const Crc &ours, const Crc &peer, std::size_t size) {
     const auto data = random_bytes(size);
     const std::size_t reps = repeats_for(data.size());
-    bench::side_by_side(state, ratio, bench::Ratio::kSpeedup, [] {},
+    bench::side_by_side(
+        state, ratio, bench::Ratio::kSpeedup, [] {},
         [&] {
             for (std::size_t r = 0; r < reps; ++r) {
                 benchmark::DoNotOptimize(ours(data));
@@ -72,8 +74,12 @@ void crc_vs(benchmark::State &state, const char *ratio, const Crc &ours, const C
 std::uint32_t flat(const std::vector<std::uint8_t> &d) {
     return crc32ForBuf(d.data(), static_cast<std::uint32_t>(d.size()));
 }
-std::uint32_t plain(const std::vector<std::uint8_t> &d) { return plain_table(d.data(), d.size()); }
-std::uint32_t zlib(const std::vector<std::uint8_t> &d) { return bench::zlib_crc32(d.data(), d.size()); }
+std::uint32_t plain(const std::vector<std::uint8_t> &d) {
+    return plain_table(d.data(), d.size());
+}
+std::uint32_t zlib(const std::vector<std::uint8_t> &d) {
+    return bench::zlib_crc32(d.data(), d.size());
+}
 std::uint32_t boost_optimal(const std::vector<std::uint8_t> &d) {
     boost::crc_32_type crc;
     crc.process_bytes(d.data(), d.size());
@@ -93,12 +99,16 @@ std::vector<crc_buf_desc> chain_of(const std::vector<std::uint8_t> &d) {
     return records;
 }
 
-std::size_t size_arg(const benchmark::State &state) { return static_cast<std::size_t>(state.range(0)); }
+std::size_t size_arg(const benchmark::State &state) {
+    return static_cast<std::size_t>(state.range(0));
+}
 
 void BM_Crc32ForBuf_vs_PlainLoop(benchmark::State &state) {
     crc_vs(state, "speedup_vs_plain_loop", flat, plain, size_arg(state));
 }
-void BM_Crc32ForBuf_vs_Zlib(benchmark::State &state) { crc_vs(state, "speedup_vs_zlib", flat, zlib, size_arg(state)); }
+void BM_Crc32ForBuf_vs_Zlib(benchmark::State &state) {
+    crc_vs(state, "speedup_vs_zlib", flat, zlib, size_arg(state));
+}
 void BM_Crc32ForBuf_vs_BoostOptimal(benchmark::State &state) {
     crc_vs(state, "speedup_vs_boost_optimal", flat, boost_optimal, size_arg(state));
 }
@@ -108,7 +118,8 @@ void BM_Crc32Ethernet_vs_PlainLoop(benchmark::State &state) {
     const auto data = random_bytes(size_arg(state));
     const auto records = chain_of(data);
     crc_vs(
-        state, "speedup_vs_plain_loop", [&](const auto &) { return crc32_Ethernet(records.data()); }, plain, data.size());
+        state, "speedup_vs_plain_loop", [&](const auto &) { return crc32_Ethernet(records.data()); }, plain,
+        data.size());
 }
 
 BENCHMARK(BM_Crc32ForBuf_vs_PlainLoop)->Arg(136)->Arg(4096)->Arg(1 << 20)->UseManualTime();
@@ -126,7 +137,9 @@ std::uint32_t basic(const std::vector<std::uint8_t> &d, std::uint32_t poly, std:
     return static_cast<std::uint32_t>(crc.checksum());
 }
 
-int len(const std::vector<std::uint8_t> &d) { return static_cast<int>(d.size()); }
+int len(const std::vector<std::uint8_t> &d) {
+    return static_cast<int>(d.size());
+}
 
 struct SerialCase {
     const char *name;

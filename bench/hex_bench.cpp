@@ -23,13 +23,16 @@ struct Buffers {
     }
 };
 
-std::size_t repeats_for(std::size_t n) { return n >= 65536 ? 1 : 65536 / n; }
+std::size_t repeats_for(std::size_t n) {
+    return n >= 65536 ? 1 : 65536 / n;
+}
 
 void BM_HexFormat_vs_Sprintf(benchmark::State &state) {
     Buffers b(static_cast<std::size_t>(state.range(0)));
     const auto n = static_cast<std::uint32_t>(b.bytes.size());
     const std::size_t reps = repeats_for(n);
-    bench::side_by_side(state, "speedup_vs_sprintf", bench::Ratio::kSpeedup, [] {},
+    bench::side_by_side(
+        state, "speedup_vs_sprintf", bench::Ratio::kSpeedup, [] {},
         [&] {
             for (std::size_t r = 0; r < reps; ++r) {
                 benchmark::DoNotOptimize(hbytes_to_string(b.bytes.data(), b.text.data(), n));
@@ -38,7 +41,7 @@ void BM_HexFormat_vs_Sprintf(benchmark::State &state) {
         },
         [&] {
             for (std::size_t r = 0; r < reps; ++r) {
-                for (std::uint32_t i = 0; i < n; ++i) {
+                for (std::size_t i = 0; i < n; ++i) {
                     std::sprintf(&b.text[2 * i], "%02x", b.bytes[i]);
                 }
                 benchmark::ClobberMemory();
@@ -51,7 +54,8 @@ void BM_HexParse_vs_Strtoul(benchmark::State &state) {
     Buffers b(static_cast<std::size_t>(state.range(0)));
     const auto n = static_cast<std::uint32_t>(b.bytes.size());
     const std::size_t reps = repeats_for(n);
-    bench::side_by_side(state, "speedup_vs_strtoul", bench::Ratio::kSpeedup, [] {},
+    bench::side_by_side(
+        state, "speedup_vs_strtoul", bench::Ratio::kSpeedup, [] {},
         [&] {
             for (std::size_t r = 0; r < reps; ++r) {
                 benchmark::DoNotOptimize(string_to_hbytes(b.text.data(), b.back.data(), n));
@@ -60,7 +64,7 @@ void BM_HexParse_vs_Strtoul(benchmark::State &state) {
         },
         [&] {
             for (std::size_t r = 0; r < reps; ++r) {
-                for (std::uint32_t i = 0; i < n; ++i) {
+                for (std::size_t i = 0; i < n; ++i) {
                     const char pair[3] = {b.text[2 * i], b.text[2 * i + 1], '\0'};
                     b.back[i] = static_cast<std::uint8_t>(std::strtoul(pair, nullptr, 16));
                 }

@@ -76,7 +76,8 @@ struct Chunk {
 
 template <typename Op> void pool_vs_floor(benchmark::State &state, std::int32_t used, int floors, Op op) {
     Chunk chunk(used);
-    bench::side_by_side(state, "x_floor", bench::Ratio::kCost, [&] { chunk.restore(); },
+    bench::side_by_side(
+        state, "x_floor", bench::Ratio::kCost, [&] { chunk.restore(); },
         [&] {
             for (auto &pool : chunk.pools) {
                 benchmark::DoNotOptimize(op(pool));
@@ -94,13 +95,15 @@ constexpr std::int32_t kNearlyFull = 1014; // 99%: the 10 free addresses are the
 
 void BM_Floor(benchmark::State &state) {
     Chunk chunk(0);
-    bench::side_by_side(state, "x_floor", bench::Ratio::kCost, [] {}, [&] { chunk.floor(2); }, [&] { chunk.floor(2); });
+    bench::side_by_side(
+        state, "x_floor", bench::Ratio::kCost, [] {}, [&] { chunk.floor(2); }, [&] { chunk.floor(2); });
     state.SetItemsProcessed(state.iterations() * kChunk);
 }
 
 void BM_StatusFloor(benchmark::State &state) {
     Chunk chunk(0);
-    bench::side_by_side(state, "x_floor", bench::Ratio::kCost, [] {}, [&] { chunk.floor(1); }, [&] { chunk.floor(1); });
+    bench::side_by_side(
+        state, "x_floor", bench::Ratio::kCost, [] {}, [&] { chunk.floor(1); }, [&] { chunk.floor(1); });
     state.SetItemsProcessed(state.iterations() * kChunk);
 }
 
@@ -121,7 +124,8 @@ void BM_AddrStatus(benchmark::State &state) {
 
 void BM_PoolStatus(benchmark::State &state) {
     Chunk chunk(static_cast<std::int32_t>(state.range(0)));
-    bench::side_by_side(state, "x_status_floor", bench::Ratio::kCost, [] {},
+    bench::side_by_side(
+        state, "x_status_floor", bench::Ratio::kCost, [] {},
         [&] {
             for (auto &pool : chunk.pools) {
                 wwn_pool_usage usage;
@@ -137,9 +141,8 @@ void BM_Batch(benchmark::State &state) {
     const auto count = static_cast<std::int32_t>(state.range(0));
     const auto used = static_cast<std::int32_t>(state.range(1));
     std::vector<wwn_t> out(1024);
-    pool_vs_floor(state, used, 1, [&](Pool &pool) {
-        return wwn_pool_addr_alloc(pool.ctrl(), &pool.cfg, count, out.data());
-    });
+    pool_vs_floor(state, used, 1,
+                  [&](Pool &pool) { return wwn_pool_addr_alloc(pool.ctrl(), &pool.cfg, count, out.data()); });
     state.counters["addresses"] = static_cast<double>(count);
 }
 
@@ -173,6 +176,7 @@ double run_threads(int threads, bool shared) {
     std::atomic<int> ready{0};
     std::atomic<bool> go{false};
     std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(threads));
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
             Pool &pool = thread_pools[shared ? 0 : static_cast<std::size_t>(t)];

@@ -39,7 +39,8 @@ void side_by_side(benchmark::State &state, const char *ratio_name, Ratio ratio, 
         reference_total += std::chrono::duration<double>(t2 - t1).count();
     }
     if (ours_total > 0 && reference_total > 0) {
-        state.counters[ratio_name] = ratio == Ratio::kCost ? ours_total / reference_total : reference_total / ours_total;
+        state.counters[ratio_name] =
+            ratio == Ratio::kCost ? ours_total / reference_total : reference_total / ours_total;
     }
 }
 

@@ -27,8 +27,7 @@ int main(int argc, char **argv) {
     wwn_t local = {{0x10, 0x00, 0x12, 0x34, 0x56, 0x78, 0x9a, 0xbc}};
     uint32_t page = 0;
     if (argc > 1 && parse_wwn(argv[1], &local) != 0) {
-        fprintf(stderr, "create_pool: '%s' is not a WWN; give 16 hex digits such as 1000123456789abc\n",
-                argv[1]);
+        fprintf(stderr, "create_pool: '%s' is not a WWN; give 16 hex digits such as 1000123456789abc\n", argv[1]);
         return 2;
     }
     if (argc > 2) {

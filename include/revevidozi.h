@@ -58,17 +58,17 @@ typedef struct wwn_pool_ctrl wwn_pool_ctrl;
 /* Status of a pool operation. */
 typedef uint32_t wwn_pool_status;
 
-#define WWN_POOL_OK                      UINT32_C(0)  /* success */
-#define WWN_POOL_ERR_INVALID_ARG         UINT32_C(3)  /* a required pointer is null */
-#define WWN_POOL_ERR_CRC                 UINT32_C(5)  /* the block's stored CRC does not match its contents */
-#define WWN_POOL_ERR_CFG_VERSION         UINT32_C(6)  /* the block's version byte is not 1 */
-#define WWN_POOL_ERR_BAD_BASE            UINT32_C(7)  /* not a pool base, or a base of neither pool layout */
-#define WWN_POOL_ERR_BAD_PAGE            UINT32_C(8)  /* page above 7 */
-#define WWN_POOL_ERR_NOT_IN_POOL         UINT32_C(22) /* the address belongs to another pool */
-#define WWN_POOL_ERR_BAD_NAA             UINT32_C(23) /* the address's NAA type is neither 2 nor 5 */
-#define WWN_POOL_ADDR_FREE               UINT32_C(24) /* the address is free (status answer, or refused release) */
+#define WWN_POOL_OK UINT32_C(0)                       /* success */
+#define WWN_POOL_ERR_INVALID_ARG UINT32_C(3)          /* a required pointer is null */
+#define WWN_POOL_ERR_CRC UINT32_C(5)                  /* the block's stored CRC does not match its contents */
+#define WWN_POOL_ERR_CFG_VERSION UINT32_C(6)          /* the block's version byte is not 1 */
+#define WWN_POOL_ERR_BAD_BASE UINT32_C(7)             /* not a pool base, or a base of neither pool layout */
+#define WWN_POOL_ERR_BAD_PAGE UINT32_C(8)             /* page above 7 */
+#define WWN_POOL_ERR_NOT_IN_POOL UINT32_C(22)         /* the address belongs to another pool */
+#define WWN_POOL_ERR_BAD_NAA UINT32_C(23)             /* the address's NAA type is neither 2 nor 5 */
+#define WWN_POOL_ADDR_FREE UINT32_C(24)               /* the address is free (status answer, or refused release) */
 #define WWN_POOL_ERR_UNSUPPORTED_VERSION UINT32_C(25) /* address layout version other than 1 */
-#define WWN_POOL_ADDR_IN_USE             UINT32_C(26) /* the address is allocated, or a batch exceeds the free count */
+#define WWN_POOL_ADDR_IN_USE UINT32_C(26)             /* the address is allocated, or a batch exceeds the free count */
 
 /* ------------------------------------------------------------------------ */
 /* Address arithmetic: pure computations, no lock, no pool block.            */
@@ -79,8 +79,7 @@ typedef uint32_t wwn_pool_status;
 /* Writes the base WWN (index 0) of the pool of `page` of `local_wwn`.
  * Returns WWN_POOL_ERR_BAD_PAGE, leaving *base untouched, when page > 7.
  * Pointers are not tested. */
-REVEVIDOZI_API wwn_pool_status wwn_pool_get_local_base_wwn(const wwn_t *local_wwn, uint32_t page,
-                                                           wwn_t *base);
+REVEVIDOZI_API wwn_pool_status wwn_pool_get_local_base_wwn(const wwn_t *local_wwn, uint32_t page, wwn_t *base);
 
 /* WWN_POOL_OK when *base is an NAA 2 or NAA 5 value with a zero index field,
  * else WWN_POOL_ERR_BAD_BASE. The pointer is not tested. */
@@ -90,15 +89,14 @@ REVEVIDOZI_API wwn_pool_status wwn_pool_validate_base_addr(const wwn_t *base);
  * (only 1 exists). WWN_POOL_ERR_INVALID_ARG if any pointer is null,
  * WWN_POOL_ERR_UNSUPPORTED_VERSION (nothing written) if version != 1, else as
  * wwn_pool_proc_vers1_addr_get_base_and_page(). */
-REVEVIDOZI_API wwn_pool_status wwn_pool_addr_get_base_and_page(int32_t version, const wwn_t *addr,
-                                                               wwn_t *local_wwn, uint32_t *page);
+REVEVIDOZI_API wwn_pool_status wwn_pool_addr_get_base_and_page(int32_t version, const wwn_t *addr, wwn_t *local_wwn,
+                                                               uint32_t *page);
 
 /* Layout-1 reverse decode. WWN_POOL_OK with *local_wwn = 10:00 + M and *page.
  * For an address of NAA type other than 2 or 5 returns WWN_POOL_ERR_BAD_NAA:
  * *page is untouched and only the first two bytes of *local_wwn are written
  * (as 10 00). Pointers are not tested. */
-REVEVIDOZI_API wwn_pool_status wwn_pool_proc_vers1_addr_get_base_and_page(const wwn_t *addr,
-                                                                          wwn_t *local_wwn,
+REVEVIDOZI_API wwn_pool_status wwn_pool_proc_vers1_addr_get_base_and_page(const wwn_t *addr, wwn_t *local_wwn,
                                                                           uint32_t *page);
 
 /* ------------------------------------------------------------------------ */
@@ -117,8 +115,8 @@ REVEVIDOZI_API uint32_t wwn_pool_sizeof_pool_ctrl(void);
  * WWN_POOL_ERR_BAD_PAGE when page > 7: the mutex is initialised and the
  * version and must-be-zero bytes are written, base/bitmap/CRC keep their old
  * bytes. Not thread-safe: no other thread may use ctrl or cfg meanwhile. */
-REVEVIDOZI_API wwn_pool_status wwn_pool_init(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg,
-                                             const wwn_t *local_wwn, uint32_t page);
+REVEVIDOZI_API wwn_pool_status wwn_pool_init(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, const wwn_t *local_wwn,
+                                             uint32_t page);
 
 /* Adopts a stored block with a fresh control object: verifies the CRC
  * (WWN_POOL_ERR_CRC) and the version (WWN_POOL_ERR_CFG_VERSION), then
@@ -145,8 +143,7 @@ typedef struct wwn_pool_usage {
 /* Allocates the `count` lowest free addresses into out[0..count-1], in
  * increasing order. WWN_POOL_ADDR_IN_USE, nothing written, when fewer than
  * count are free; a count of 0 or less succeeds and writes nothing. */
-REVEVIDOZI_API wwn_pool_status wwn_pool_addr_alloc(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, int32_t count,
-                                                   wwn_t *out);
+REVEVIDOZI_API wwn_pool_status wwn_pool_addr_alloc(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, int32_t count, wwn_t *out);
 
 /* Allocates the address the caller chooses: WWN_POOL_ADDR_IN_USE if it already
  * is; WWN_POOL_ERR_NOT_IN_POOL / WWN_POOL_ERR_BAD_NAA if it is no address of
@@ -179,13 +176,11 @@ REVEVIDOZI_API wwn_pool_status wwn_pool_pool_status(wwn_pool_ctrl *ctrl, const w
 
 /* As wwn_pool_addr_alloc(); also WWN_POOL_ERR_BAD_BASE (nothing written) when
  * the base is of neither pool layout and an address would be formed. */
-REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_alloc(const wwn_t *base, uint8_t *bitmap, int32_t count,
-                                                        wwn_t *out);
+REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_alloc(const wwn_t *base, uint8_t *bitmap, int32_t count, wwn_t *out);
 REVEVIDOZI_API wwn_pool_status wwn_pool_proc_usr_addr_alloc(const wwn_t *base, uint8_t *bitmap, const wwn_t *addr);
 REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_release(const wwn_t *base, uint8_t *bitmap, const wwn_t *addr);
 REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_release_all(uint8_t *bitmap);
-REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_status(const wwn_t *base, const uint8_t *bitmap,
-                                                         const wwn_t *addr);
+REVEVIDOZI_API wwn_pool_status wwn_pool_proc_addr_status(const wwn_t *base, const uint8_t *bitmap, const wwn_t *addr);
 
 /* ------------------------------------------------------------------------ */
 /* Pool dump                                                                 */

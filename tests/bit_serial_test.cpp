@@ -1,5 +1,6 @@
 // The bit-serial CRC family against its published check values and against
 // one plain bit-at-a-time reference written from the definition.
+#include "crc_reference.hpp"
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -11,29 +12,13 @@ using testsupport::Rng;
 
 namespace {
 
-// Bit step: feedback = message bit XOR the register's top bit; shift; on
-// feedback XOR the polynomial and set bit 0. `short_byte` feeds only six bits.
-std::uint32_t reference(unsigned width, std::uint32_t poly, std::uint32_t initial, const std::vector<std::uint8_t> &m,
-                        std::size_t short_byte = SIZE_MAX) {
-    const std::uint32_t mask = width == 32 ? 0xFFFFFFFFU : (1U << width) - 1;
-    std::uint32_t reg = initial & mask;
-    for (std::size_t i = 0; i < m.size(); ++i) {
-        const int last_bit = i == short_byte ? 2 : 0;
-        for (int b = 7; b >= last_bit; --b) {
-            const std::uint32_t f = ((m[i] >> b) & 1U) ^ ((reg >> (width - 1)) & 1U);
-            reg = (reg << 1) & mask;
-            if (f != 0) {
-                reg = (reg ^ poly) | 1U;
-                reg &= mask;
-            }
-        }
-    }
-    return reg;
-}
+using reference::bitwise_crc;
 
 using Flat = std::function<std::uint32_t(const std::vector<std::uint8_t> &, std::uint32_t initial, std::uint32_t poly)>;
 
-std::int32_t len(const std::vector<std::uint8_t> &m) { return static_cast<std::int32_t>(m.size()); }
+std::int32_t len(const std::vector<std::uint8_t> &m) {
+    return static_cast<std::int32_t>(m.size());
+}
 
 struct Routine {
     const char *name;
@@ -45,25 +30,25 @@ struct Routine {
 const std::vector<Routine> &routines() {
     static const std::vector<Routine> all = {
         {"crc8_VOM", [](auto &m, auto i, auto) { return crc8_VOM(m.data(), len(m), i); },
-         [](auto &m, auto i, auto) { return reference(8, 0x07, i, m) ^ 0xFF; }, 0xFF},
+         [](auto &m, auto i, auto) { return bitwise_crc(8, 0x07, i, m) ^ 0xFF; }, 0xFF},
         {"crc8_ZEK", [](auto &m, auto i, auto) { return crc8_ZEK(m.data(), len(m), i); },
-         [](auto &m, auto i, auto) { return reference(8, 0x07, i, m) ^ 0xFF; }, 0xFF},
+         [](auto &m, auto i, auto) { return bitwise_crc(8, 0x07, i, m) ^ 0xFF; }, 0xFF},
         {"crc10", [](auto &m, auto i, auto) { return crc10(m.data(), len(m), i); },
-         [](auto &m, auto i, auto) { return reference(10, 0x233, i, m); }, 0},
+         [](auto &m, auto i, auto) { return bitwise_crc(10, 0x233, i, m); }, 0},
         {"crc10_orbo_rte", [](auto &m, auto i, auto) { return crc10_orbo_rte(m.data(), len(m), i); },
-         [](auto &m, auto i, auto) { return reference(10, 0x233, i, m, 8); }, 0},
+         [](auto &m, auto i, auto) { return bitwise_crc(10, 0x233, i, m, 8); }, 0},
         {"crc16", [](auto &m, auto i, auto) { return crc16(m.data(), len(m), i); },
-         [](auto &m, auto i, auto) { return reference(16, 0x8005, i, m); }, 0},
+         [](auto &m, auto i, auto) { return bitwise_crc(16, 0x8005, i, m); }, 0},
         {"crc16_pelk", [](auto &m, auto i, auto p) { return crc16_pelk(m.data(), len(m), i, p); },
-         [](auto &m, auto i, auto p) { return reference(16, p & 0xFFFF, i, m); }, 0},
+         [](auto &m, auto i, auto p) { return bitwise_crc(16, p & 0xFFFF, i, m); }, 0},
         {"crc32_orbo", [](auto &m, auto i, auto) { return crc32_orbo(m.data(), len(m), i); },
-         [](auto &m, auto i, auto) { return reference(32, 0x04C11DB7, i, m); }, 0},
+         [](auto &m, auto i, auto) { return bitwise_crc(32, 0x04C11DB7, i, m); }, 0},
         {"crc32 (one record)",
          [](auto &m, auto, auto) {
              crc_buf_desc record{m.data(), 0, 0, static_cast<std::uint32_t>(m.size()), 0, nullptr};
              return crc32(&record);
          },
-         [](auto &m, auto, auto) { return reference(32, 0x04C11DB7, 0xFFFFFFFF, m) ^ 0xFFFFFFFF; }, 0},
+         [](auto &m, auto, auto) { return bitwise_crc(32, 0x04C11DB7, 0xFFFFFFFF, m) ^ 0xFFFFFFFF; }, 0},
     };
     return all;
 }
@@ -94,7 +79,8 @@ TEST(BitSerial, CheckValuesOf123456789) {
     for (const auto &c : cases) {
         EXPECT_EQ(c.expected, c.got) << c.what;
     }
-    crc_buf_desc tail{"3456789", 0, 0, 7, 0, nullptr}, empty{nullptr, 0, 0, 0, 0, &tail}, head{"12", 0, 0, 2, 0, &empty};
+    crc_buf_desc tail{"3456789", 0, 0, 7, 0, nullptr}, empty{nullptr, 0, 0, 0, 0, &tail},
+        head{"12", 0, 0, 2, 0, &empty};
     EXPECT_EQ(0xFC891918U, crc32(&head));
     EXPECT_EQ(0U, crc32(nullptr));
     empty.next = nullptr;

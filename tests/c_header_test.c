@@ -5,12 +5,12 @@
 #include <stdlib.h>
 #include <string.h>
 
-#define CHECK(cond)                                                                                \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #cond);                             \
-            failures++;                                                                            \
-        }                                                                                          \
+#define CHECK(cond)                                                                                                    \
+    do {                                                                                                               \
+        if (!(cond)) {                                                                                                 \
+            fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #cond);                                                 \
+            failures++;                                                                                                \
+        }                                                                                                              \
     } while (0)
 
 int main(void) {

@@ -13,6 +13,7 @@ int main() {
     std::atomic<bool> go{false};
     std::vector<std::uint32_t> flat(kThreads), chained(kThreads);
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             ready.fetch_add(1);
@@ -36,7 +37,8 @@ int main() {
     int failures = 0;
     for (int t = 0; t < kThreads; ++t) {
         if (flat[static_cast<std::size_t>(t)] != 0x2639F4CBU || chained[static_cast<std::size_t>(t)] != 0xde7445b7U) {
-            std::printf("thread %d: %08x %08x\n", t, flat[static_cast<std::size_t>(t)], chained[static_cast<std::size_t>(t)]);
+            std::printf("thread %d: %08x %08x\n", t, flat[static_cast<std::size_t>(t)],
+                        chained[static_cast<std::size_t>(t)]);
             ++failures;
         }
     }

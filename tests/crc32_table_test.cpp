@@ -20,7 +20,9 @@ std::uint32_t oracle(const std::uint8_t *p, std::size_t n) {
     return byte_reversed(static_cast<std::uint32_t>(crc32_z(0, p, n)));
 }
 
-const std::uint8_t *u8(const char *s) { return reinterpret_cast<const std::uint8_t *>(s); }
+const std::uint8_t *u8(const char *s) {
+    return reinterpret_cast<const std::uint8_t *>(s);
+}
 
 TEST(Crc32Table, OracleIsZlib) {
     ASSERT_EQ(0xCBF43926U, crc32_z(0, u8("123456789"), 9));

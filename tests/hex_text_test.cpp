@@ -44,10 +44,10 @@ TEST(HexText, ParsesEveryPairAsStrtoulDoes) {
 TEST(HexText, RandomTextMatchesStrtoulPerPair) {
     // Mostly digits of either case, so that long runs parse in blocks, with
     // every kind of character that strtoul treats specially mixed in.
-    const std::string alphabet = std::string("0123456789abcdefABCDEF", 22) + std::string(" \t\n+-xXzG\0\x80\xff", 13);
+    const std::string alphabet = std::string("0123456789abcdefABCDEF", 22) + std::string(" \t\n+-xXzG\0\x80\xff", 12);
     testsupport::Rng rng(17);
     for (int round = 0; round < 20000; ++round) {
-        const std::uint32_t n = rng.below(40);
+        const std::size_t n = rng.below(40);
         std::string text(2 * n, '0');
         const std::uint32_t odd_one_in = 1 + rng.below(60);
         for (auto &c : text) {
@@ -55,10 +55,10 @@ TEST(HexText, RandomTextMatchesStrtoulPerPair) {
                                                     : rng.below(22)];
         }
         std::vector<std::uint8_t> got(n + 1, 0xee), expected(n + 1, 0xee);
-        for (std::uint32_t i = 0; i < n; ++i) {
+        for (std::size_t i = 0; i < n; ++i) {
             expected[i] = strtoul_pair(text[2 * i], text[2 * i + 1]);
         }
-        ASSERT_EQ(0U, string_to_hbytes(text.data(), got.data(), n));
+        ASSERT_EQ(0U, string_to_hbytes(text.data(), got.data(), static_cast<std::uint32_t>(n)));
         ASSERT_EQ(expected, got) << text;
     }
 }
@@ -69,11 +69,21 @@ TEST(HexText, KnownAnswers) {
         std::uint32_t n;
         std::vector<std::uint8_t> bytes;
     } cases[] = {
-        {"00ab7F", 3, {0x00, 0xab, 0x7f}}, {"00ab7F", 2, {0x00, 0xab}}, {"zz", 1, {0x00}},
-        {"-1", 1, {0xff}},                  {"-f", 1, {0xf1}},           {"-0", 1, {0x00}},
-        {"0x", 1, {0x00}},                  {" 7", 1, {0x07}},           {"\t7+9", 2, {0x07, 0x09}},
-        {"7z", 1, {0x07}},                  {"Ff", 1, {0xff}},           {"a\0", 1, {0x0a}},
-        {"\0a", 1, {0x00}},                 {"+-", 1, {0x00}},           {" -", 1, {0x00}},
+        {"00ab7F", 3, {0x00, 0xab, 0x7f}},
+        {"00ab7F", 2, {0x00, 0xab}},
+        {"zz", 1, {0x00}},
+        {"-1", 1, {0xff}},
+        {"-f", 1, {0xf1}},
+        {"-0", 1, {0x00}},
+        {"0x", 1, {0x00}},
+        {" 7", 1, {0x07}},
+        {"\t7+9", 2, {0x07, 0x09}},
+        {"7z", 1, {0x07}},
+        {"Ff", 1, {0xff}},
+        {"a\0", 1, {0x0a}},
+        {"\0a", 1, {0x00}},
+        {"+-", 1, {0x00}},
+        {" -", 1, {0x00}},
     };
     for (const auto &c : cases) {
         std::vector<std::uint8_t> got(c.n + 1, 0xee);
@@ -102,27 +112,28 @@ TEST(HexText, ZeroLengthTouchesNothing) {
 TEST(HexText, RandomBuffersRoundTripThroughTheCLibrary) {
     testsupport::Rng rng(99);
     for (int round = 0; round < 200; ++round) {
-        const std::uint32_t n = rng.below(300);
+        const std::size_t n = rng.below(300);
         std::vector<std::uint8_t> bytes(n);
         for (auto &b : bytes) {
             b = static_cast<std::uint8_t>(rng());
         }
         std::vector<char> text(2 * n + 1, '#'), expected(2 * n + 1, '#');
-        for (std::uint32_t i = 0; i < n; ++i) {
+        for (std::size_t i = 0; i < n; ++i) {
             std::snprintf(&expected[2 * i], 3, "%02x", bytes[i]);
         }
-        ASSERT_EQ(2 * n, hbytes_to_string(bytes.data(), text.data(), n));
+        const auto n32 = static_cast<std::uint32_t>(n);
+        ASSERT_EQ(2 * n32, hbytes_to_string(bytes.data(), text.data(), n32));
         ASSERT_EQ(expected, text);
 
         // Read back by strtoul, and by the library from upper-case text.
         std::vector<std::uint8_t> back(n, 0xee);
-        for (std::uint32_t i = 0; i < n; ++i) {
+        for (std::size_t i = 0; i < n; ++i) {
             back[i] = strtoul_pair(text[2 * i], text[2 * i + 1]);
             text[2 * i] = static_cast<char>(std::toupper(text[2 * i]));
         }
         ASSERT_EQ(bytes, back);
         std::vector<std::uint8_t> parsed(n, 0xee);
-        ASSERT_EQ(0U, string_to_hbytes(text.data(), parsed.data(), n));
+        ASSERT_EQ(0U, string_to_hbytes(text.data(), parsed.data(), n32));
         ASSERT_EQ(bytes, parsed);
     }
 }

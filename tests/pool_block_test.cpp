@@ -86,9 +86,12 @@ TEST(PoolBlock, ImportVerifiesCrcThenVersionAndNeverWrites) {
         std::size_t byte;
         std::uint8_t value;
         std::uint32_t status;
-    } cases[] = {{0, 2, WWN_POOL_ERR_CFG_VERSION}, {0, 0, WWN_POOL_ERR_CFG_VERSION},
-                 {0, 0xff, WWN_POOL_ERR_CFG_VERSION}, {1, 1, WWN_POOL_OK},
-                 {3, 0x80, WWN_POOL_OK},              {5, 0xff, WWN_POOL_OK},
+    } cases[] = {{0, 2, WWN_POOL_ERR_CFG_VERSION},
+                 {0, 0, WWN_POOL_ERR_CFG_VERSION},
+                 {0, 0xff, WWN_POOL_ERR_CFG_VERSION},
+                 {1, 1, WWN_POOL_OK},
+                 {3, 0x80, WWN_POOL_OK},
+                 {5, 0xff, WWN_POOL_OK},
                  {151, 0xff, WWN_POOL_OK}};
     for (const auto &c : cases) {
         wwn_pool_cfg block = good;

@@ -28,12 +28,13 @@ struct Outcome {
 
 // One thread's work on `pool`: batches, chosen addresses and releases, with
 // every address it holds marked in `owner` (index -> thread + 1).
-std::vector<std::uint32_t> hammer(Pool &pool, std::array<std::atomic<int>, 1024> &owner, int me,
-                                  Outcome &outcome) {
+std::vector<std::uint32_t> hammer(Pool &pool, std::array<std::atomic<int>, 1024> &owner, int me, Outcome &outcome) {
     Rng rng(static_cast<std::uint32_t>(me * 7919 + 1));
     const std::uint64_t base = value(*reinterpret_cast<const wwn_t *>(pool.cfg.bytes + 8));
     const int shift = (base >> 60) == 2 ? 48 : 0;
-    const auto index_of = [&](const wwn_t &w) { return static_cast<std::uint32_t>(((value(w) - base) >> shift) & 1023); };
+    const auto index_of = [&](const wwn_t &w) {
+        return static_cast<std::uint32_t>(((value(w) - base) >> shift) & 1023);
+    };
     const auto claim = [&](std::uint32_t index) {
         if (owner[index].exchange(me + 1) != 0) {
             outcome.doubled.fetch_add(1);
@@ -119,6 +120,7 @@ TEST(PoolConcurrency, ManyThreadsOnePool) {
     Outcome outcome;
     std::vector<std::vector<std::uint32_t>> held(kThreads);
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] { held[static_cast<std::size_t>(t)] = hammer(pool, owner, t, outcome); });
     }
@@ -133,6 +135,7 @@ TEST(PoolConcurrency, ManyThreadsOnePool) {
 
 TEST(PoolConcurrency, OnePoolPerThread) {
     std::vector<Pool> pools;
+    pools.reserve(kThreads);
     for (std::uint32_t t = 0; t < kThreads; ++t) {
         pools.emplace_back(t);
     }
@@ -140,6 +143,7 @@ TEST(PoolConcurrency, OnePoolPerThread) {
     Outcome outcome;
     std::vector<std::vector<std::uint32_t>> held(kThreads);
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         const auto i = static_cast<std::size_t>(t);
         threads.emplace_back([&, t, i] { held[i] = hammer(pools[i], owners[i], t, outcome); });

@@ -36,8 +36,8 @@ TEST(PoolDump, ShowsTheBlockAsItIs) {
                   zeros.substr(8) + " \n",
               dump(allocated.cfg));
     const std::string crc = testsupport::hex(damaged.cfg.bytes + 144, 4);
-    EXPECT_EQ("Version: 0x07   Mbz: 0xabcdef   Crc: 0x" + crc + "\nPOOL_INFO:\n5123456789abc000" +
-                  zeros.substr(2) + "01 \n",
+    EXPECT_EQ("Version: 0x07   Mbz: 0xabcdef   Crc: 0x" + crc + "\nPOOL_INFO:\n5123456789abc000" + zeros.substr(2) +
+                  "01 \n",
               dump(damaged.cfg));
 }
 

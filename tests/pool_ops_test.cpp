@@ -19,6 +19,7 @@ std::vector<std::uint64_t> batch(Pool &pool, std::int32_t count, std::uint32_t e
     std::vector<wwn_t> out(static_cast<std::size_t>(count > 0 ? count : 1), wwn(0xeeee));
     EXPECT_EQ(expect, wwn_pool_addr_alloc(pool.ctrl.get(), &pool.cfg, count, out.data())) << count;
     std::vector<std::uint64_t> values;
+    values.reserve(out.size());
     for (const auto &w : out) {
         values.push_back(value(w));
     }
@@ -27,8 +28,8 @@ std::vector<std::uint64_t> batch(Pool &pool, std::int32_t count, std::uint32_t e
 
 TEST(PoolOps, BatchesTakeTheLowestFreeIndexes) {
     Pool pool;
-    EXPECT_EQ((std::vector<std::uint64_t>{0x2000'1234'5678'9abcULL, 0x2001'1234'5678'9abcULL,
-                                          0x2002'1234'5678'9abcULL, 0x2003'1234'5678'9abcULL}),
+    EXPECT_EQ((std::vector<std::uint64_t>{0x2000'1234'5678'9abcULL, 0x2001'1234'5678'9abcULL, 0x2002'1234'5678'9abcULL,
+                                          0x2003'1234'5678'9abcULL}),
               batch(pool, 4));
     EXPECT_EQ("0000000f", hex(pool.cfg.bytes + 16, 4));
     EXPECT_EQ("c11c3dd2", hex(pool.cfg.bytes + 144, 4));
@@ -141,14 +142,14 @@ TEST(PoolOps, NullPointersAreRefusedBeforeLocking) {
     auto *c = pool.ctrl.get();
     auto *g = &pool.cfg;
     const std::uint32_t results[] = {
-        wwn_pool_addr_alloc(nullptr, g, 1, &a), wwn_pool_addr_alloc(c, nullptr, 1, &a),
-        wwn_pool_addr_alloc(c, g, 1, nullptr),  wwn_pool_addr_alloc(c, g, 0, nullptr),
-        wwn_pool_usr_addr_alloc(nullptr, g, &a), wwn_pool_usr_addr_alloc(c, nullptr, &a),
-        wwn_pool_usr_addr_alloc(c, g, nullptr), wwn_pool_addr_release(nullptr, g, &a),
-        wwn_pool_addr_release(c, nullptr, &a),  wwn_pool_addr_release(c, g, nullptr),
-        wwn_pool_addr_release_all(nullptr, g),  wwn_pool_addr_release_all(c, nullptr),
-        wwn_pool_addr_status(nullptr, g, &a),   wwn_pool_addr_status(c, nullptr, &a),
-        wwn_pool_addr_status(c, g, nullptr),    wwn_pool_pool_status(nullptr, g, &usage),
+        wwn_pool_addr_alloc(nullptr, g, 1, &a),   wwn_pool_addr_alloc(c, nullptr, 1, &a),
+        wwn_pool_addr_alloc(c, g, 1, nullptr),    wwn_pool_addr_alloc(c, g, 0, nullptr),
+        wwn_pool_usr_addr_alloc(nullptr, g, &a),  wwn_pool_usr_addr_alloc(c, nullptr, &a),
+        wwn_pool_usr_addr_alloc(c, g, nullptr),   wwn_pool_addr_release(nullptr, g, &a),
+        wwn_pool_addr_release(c, nullptr, &a),    wwn_pool_addr_release(c, g, nullptr),
+        wwn_pool_addr_release_all(nullptr, g),    wwn_pool_addr_release_all(c, nullptr),
+        wwn_pool_addr_status(nullptr, g, &a),     wwn_pool_addr_status(c, nullptr, &a),
+        wwn_pool_addr_status(c, g, nullptr),      wwn_pool_pool_status(nullptr, g, &usage),
         wwn_pool_pool_status(c, nullptr, &usage), wwn_pool_pool_status(c, g, nullptr),
     };
     for (std::uint32_t r : results) {
@@ -164,7 +165,7 @@ std::vector<std::uint32_t> every_locked_op(Pool &pool) {
     wwn_t out[2]{};
     wwn_pool_usage usage{};
     auto *c = pool.ctrl.get();
-    return {wwn_pool_addr_alloc(c, &pool.cfg, 2, out), wwn_pool_usr_addr_alloc(c, &pool.cfg, &a),
+    return {wwn_pool_addr_alloc(c, &pool.cfg, 2, out),  wwn_pool_usr_addr_alloc(c, &pool.cfg, &a),
             wwn_pool_addr_release(c, &pool.cfg, &held), wwn_pool_addr_status(c, &pool.cfg, &held),
             wwn_pool_pool_status(c, &pool.cfg, &usage), wwn_pool_addr_release_all(c, &pool.cfg)};
 }

@@ -49,7 +49,9 @@ struct Ctrl {
 struct Pool {
     Ctrl ctrl;
     wwn_pool_cfg cfg{};
-    explicit Pool(std::uint32_t page = 0, const wwn_t &local = kLocal) { wwn_pool_init(ctrl.get(), &cfg, &local, page); }
+    explicit Pool(std::uint32_t page = 0, const wwn_t &local = kLocal) {
+        wwn_pool_init(ctrl.get(), &cfg, &local, page);
+    }
 };
 
 inline std::string hex(const std::uint8_t *p, std::size_t n) {

@@ -31,7 +31,7 @@ template <unsigned Width> class MsbFirstCrc {
     static constexpr unsigned kAlign = 32 - Width;
     static constexpr std::uint32_t kMask = Width == 32 ? 0xFFFFFFFFU : (std::uint32_t{1} << Width) - 1;
 
-public:
+  public:
     MsbFirstCrc(std::uint32_t initial, std::uint32_t poly) noexcept
         : reg_((initial & kMask) << kAlign), poly_(((poly | 1U) & kMask) << kAlign) {}
 
@@ -60,9 +60,7 @@ public:
             alone.feed(std::uint8_t{0});
             of_bit[bit] = alone.reg_;
         }
-        const auto term = [&](std::uint32_t top, unsigned bit) {
-            return of_bit[bit] & (0U - ((top >> bit) & 1U));
-        };
+        const auto term = [&](std::uint32_t top, unsigned bit) { return of_bit[bit] & (0U - ((top >> bit) & 1U)); };
         for (std::uint32_t i = 0; i < len; ++i) {
             const std::uint32_t top = (reg_ >> 24) ^ p[i];
             reg_ = (reg_ << 8) ^ ((term(top, 0) ^ term(top, 1)) ^ (term(top, 2) ^ term(top, 3))) ^
@@ -70,9 +68,11 @@ public:
         }
     }
 
-    std::uint32_t value() const noexcept { return reg_ >> kAlign; }
+    std::uint32_t value() const noexcept {
+        return reg_ >> kAlign;
+    }
 
-private:
+  private:
     // Below this length the per-call set-up costs more than it saves.
     static constexpr std::uint32_t kSpreadFrom = 16;
 
@@ -137,9 +137,13 @@ using namespace revevidozi::crc;
 
 extern "C" {
 
-REVEVIDOZI_API uint32_t crc8_VOM(const void *buf, int32_t len, uint32_t initial) { return crc8(buf, len, initial); }
+REVEVIDOZI_API uint32_t crc8_VOM(const void *buf, int32_t len, uint32_t initial) {
+    return crc8(buf, len, initial);
+}
 
-REVEVIDOZI_API uint32_t crc8_ZEK(const void *buf, int32_t len, uint32_t initial) { return crc8(buf, len, initial); }
+REVEVIDOZI_API uint32_t crc8_ZEK(const void *buf, int32_t len, uint32_t initial) {
+    return crc8(buf, len, initial);
+}
 
 REVEVIDOZI_API uint32_t crc10(const void *buf, int32_t len, uint32_t initial) {
     return flat<10>(buf, len, initial, kCrc10Poly);
@@ -161,6 +165,8 @@ REVEVIDOZI_API uint32_t crc32_orbo(const void *buf, int32_t len, uint32_t initia
     return flat<32>(buf, len, initial, kCrc32Poly);
 }
 
-REVEVIDOZI_API uint32_t crc32(const crc_buf_desc *chain) { return crc32_chain(chain); }
+REVEVIDOZI_API uint32_t crc32(const crc_buf_desc *chain) {
+    return crc32_chain(chain);
+}
 
 } // extern "C"

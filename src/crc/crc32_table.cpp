@@ -37,13 +37,12 @@ const std::array<std::uint32_t, 256> &ready_table() noexcept {
     return table;
 }
 
-inline std::uint32_t step(const std::array<std::uint32_t, 256> &t, std::uint32_t crc,
-                          std::uint8_t byte) noexcept {
+inline std::uint32_t step(const std::array<std::uint32_t, 256> &t, std::uint32_t crc, std::uint8_t byte) noexcept {
     return t[(crc ^ byte) & 0xFFU] ^ (crc >> 8);
 }
 
-std::uint32_t feed(const std::array<std::uint32_t, 256> &t, std::uint32_t crc,
-                   const std::uint8_t *p, std::uint32_t len) noexcept {
+std::uint32_t feed(const std::array<std::uint32_t, 256> &t, std::uint32_t crc, const std::uint8_t *p,
+                   std::uint32_t len) noexcept {
     for (; len >= 8; len -= 8, p += 8) {
         crc = step(t, crc, p[0]);
         crc = step(t, crc, p[1]);

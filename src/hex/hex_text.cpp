@@ -20,7 +20,7 @@ constexpr std::uint8_t kNotHex = 0xFF;
 
 constexpr std::array<char, 512> make_pairs() {
     std::array<char, 512> pairs{};
-    for (unsigned b = 0; b < 256; ++b) {
+    for (std::size_t b = 0; b < 256; ++b) {
         pairs[2 * b] = kDigits[b >> 4];
         pairs[2 * b + 1] = kDigits[b & 15];
     }
@@ -41,8 +41,9 @@ constexpr std::array<std::uint8_t, 256> make_values() {
 constexpr auto kPairs = make_pairs();
 constexpr auto kValues = make_values();
 
-
-constexpr bool is_c_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool is_c_space(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // strtoul(base 16) on the text c0 c1 NUL, low 8 bits. With only two
 // characters the parse is: [space | sign] digit, or digit digit; anything
@@ -72,16 +73,15 @@ bool parse_eight_pairs(const char *text, std::uint8_t *bytes) noexcept {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
     const __m128i lower = _mm_or_si128(x, splat(0x20));
     const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(x, splat('0' - 1)), _mm_cmplt_epi8(x, splat('9' + 1)));
-    const __m128i letter =
-        _mm_and_si128(_mm_cmpgt_epi8(lower, splat('a' - 1)), _mm_cmplt_epi8(lower, splat('f' + 1)));
+    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, splat('a' - 1)), _mm_cmplt_epi8(lower, splat('f' + 1)));
     if (_mm_movemask_epi8(_mm_or_si128(digit, letter)) != 0xFFFF) {
         return false;
     }
     // Digits are their low nibble; letters their low nibble plus 9.
     const __m128i nibbles = _mm_add_epi8(_mm_and_si128(x, splat(0x0F)), _mm_and_si128(letter, splat(9)));
     // Each 16-bit lane holds a pair, first character in its low byte.
-    const __m128i pairs = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(nibbles, 4), _mm_set1_epi16(0x00F0)),
-                                       _mm_srli_epi16(nibbles, 8));
+    const __m128i pairs =
+        _mm_or_si128(_mm_and_si128(_mm_slli_epi16(nibbles, 4), _mm_set1_epi16(0x00F0)), _mm_srli_epi16(nibbles, 8));
     _mm_storel_epi64(reinterpret_cast<__m128i *>(bytes), _mm_packus_epi16(pairs, pairs));
     return true;
 }
@@ -93,16 +93,18 @@ std::uint32_t bytes_to_text(const std::uint8_t *bytes, char *text, std::uint32_t
     if (n == 0) {
         return 0;
     }
-    for (std::uint32_t i = 0; i < n; ++i) {
-        text[2 * i] = kPairs[2 * bytes[i]];
-        text[2 * i + 1] = kPairs[2 * bytes[i] + 1];
+    // Indexes in size_t: 2n may not fit the 32 bits of n.
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t pair = std::size_t{2} * bytes[i];
+        text[2 * i] = kPairs[pair];
+        text[2 * i + 1] = kPairs[pair + 1];
     }
-    text[2 * n] = '\0';
+    text[std::size_t{2} * n] = '\0';
     return 2 * n;
 }
 
 void text_to_bytes(const char *text, std::uint8_t *bytes, std::uint32_t n) noexcept {
-    std::uint32_t i = 0;
+    std::size_t i = 0;
 #if defined(__SSE2__)
     // Text that is all hex digits, the usual case, goes eight bytes at a
     // time; from the first block with anything else on, pair by pair.

@@ -13,27 +13,39 @@
 namespace revevidozi::pool::bitmap {
 
 inline constexpr std::uint32_t kWords = kAddressesPerPool / 32;
-static_assert(kWords * 4 == kBitmapSize);
+static_assert(std::size_t{kWords} * 4 == kBitmapSize);
 
-inline std::size_t byte_of(std::uint32_t index) noexcept { return 4 * (index / 32) + 3 - (index % 32) / 8; }
-inline std::uint8_t mask_of(std::uint32_t index) noexcept { return static_cast<std::uint8_t>(1U << (index % 8)); }
+inline std::size_t byte_of(std::uint32_t index) noexcept {
+    return 4 * (index / 32) + 3 - (index % 32) / 8;
+}
+inline std::uint8_t mask_of(std::uint32_t index) noexcept {
+    return static_cast<std::uint8_t>(1U << (index % 8));
+}
 
 inline bool is_set(const std::uint8_t *bm, std::uint32_t index) noexcept {
     return (bm[byte_of(index)] & mask_of(index)) != 0;
 }
-inline void set(std::uint8_t *bm, std::uint32_t index) noexcept { bm[byte_of(index)] |= mask_of(index); }
+inline void set(std::uint8_t *bm, std::uint32_t index) noexcept {
+    bm[byte_of(index)] |= mask_of(index);
+}
 inline void clear(std::uint8_t *bm, std::uint32_t index) noexcept {
     bm[byte_of(index)] &= static_cast<std::uint8_t>(~mask_of(index));
 }
-inline void clear_all(std::uint8_t *bm) noexcept { std::memset(bm, 0, kBitmapSize); }
+inline void clear_all(std::uint8_t *bm) noexcept {
+    std::memset(bm, 0, kBitmapSize);
+}
 
-inline std::uint32_t word(const std::uint8_t *bm, std::uint32_t j) noexcept { return load_be32(bm + 4 * j); }
+inline std::uint32_t word(const std::uint8_t *bm, std::uint32_t j) noexcept {
+    return load_be32(bm + std::size_t{4} * j);
+}
 inline bool all_set(const std::uint8_t *bm, std::uint32_t j) noexcept {
     std::uint32_t raw = 0; // byte order does not matter for "all ones"
-    std::memcpy(&raw, bm + 4 * j, sizeof raw);
+    std::memcpy(&raw, bm + std::size_t{4} * j, sizeof raw);
     return raw == 0xFFFFFFFFU;
 }
-inline void store_word(std::uint8_t *bm, std::uint32_t j, std::uint32_t w) noexcept { store_be32(bm + 4 * j, w); }
+inline void store_word(std::uint8_t *bm, std::uint32_t j, std::uint32_t w) noexcept {
+    store_be32(bm + std::size_t{4} * j, w);
+}
 
 // Set bits over all 1024 indexes. A word's byte order does not change how
 // many bits it holds, so the bytes are counted as they lie, 64 bits at a
@@ -60,7 +72,7 @@ inline std::uint32_t used_count(const std::uint8_t *bm) noexcept {
 inline std::uint32_t first_open_word(const std::uint8_t *bm, std::uint32_t j) noexcept {
     for (; j + 1 < kWords; j += 2) {
         std::uint64_t two = 0;
-        std::memcpy(&two, bm + 4 * j, sizeof two);
+        std::memcpy(&two, bm + std::size_t{4} * j, sizeof two);
         if (two != ~0ULL) {
             break;
         }

@@ -53,8 +53,14 @@ inline std::uint32_t check_block(const wwn_pool_cfg &cfg) noexcept {
     return WWN_POOL_OK;
 }
 
-inline std::uint8_t *base_of(wwn_pool_cfg &cfg) noexcept { return cfg.bytes + kBaseOffset; }
-inline std::uint8_t *bitmap_of(wwn_pool_cfg &cfg) noexcept { return cfg.bytes + kBitmapOffset; }
-inline const std::uint8_t *bitmap_of(const wwn_pool_cfg &cfg) noexcept { return cfg.bytes + kBitmapOffset; }
+inline std::uint8_t *base_of(wwn_pool_cfg &cfg) noexcept {
+    return cfg.bytes + kBaseOffset;
+}
+inline std::uint8_t *bitmap_of(wwn_pool_cfg &cfg) noexcept {
+    return cfg.bytes + kBitmapOffset;
+}
+inline const std::uint8_t *bitmap_of(const wwn_pool_cfg &cfg) noexcept {
+    return cfg.bytes + kBitmapOffset;
+}
 
 } // namespace revevidozi::pool

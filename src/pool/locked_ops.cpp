@@ -25,7 +25,7 @@ inline void cpu_relax() noexcept {
 // each one; it is bounded (about 4000 pauses, tens of microseconds) so that a
 // waiter falls back to the fair, sleeping lock soon.
 class PoolLock {
-public:
+  public:
     explicit PoolLock(wwn_pool_ctrl &ctrl) noexcept : mutex_(ctrl.mutex) {
         for (int attempt = 0; attempt < kSpinAttempts; ++attempt) {
             if (pthread_mutex_trylock(&mutex_) == 0) {
@@ -41,7 +41,7 @@ public:
     PoolLock(const PoolLock &) = delete;
     PoolLock &operator=(const PoolLock &) = delete;
 
-private:
+  private:
     static constexpr int kSpinAttempts = 10;
     pthread_mutex_t &mutex_;
 };
@@ -80,9 +80,8 @@ REVEVIDOZI_API uint32_t wwn_pool_addr_alloc(wwn_pool_ctrl *ctrl, wwn_pool_cfg *c
     if (ctrl == nullptr || cfg == nullptr || out == nullptr) {
         return WWN_POOL_ERR_INVALID_ARG;
     }
-    return guarded(*ctrl, *cfg, [&](std::uint8_t *base, std::uint8_t *bitmap) {
-        return alloc_batch(base, bitmap, count, out);
-    });
+    return guarded(*ctrl, *cfg,
+                   [&](std::uint8_t *base, std::uint8_t *bitmap) { return alloc_batch(base, bitmap, count, out); });
 }
 
 REVEVIDOZI_API uint32_t wwn_pool_usr_addr_alloc(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, const wwn_t *addr) {
@@ -97,8 +96,7 @@ REVEVIDOZI_API uint32_t wwn_pool_addr_release(wwn_pool_ctrl *ctrl, wwn_pool_cfg 
     if (ctrl == nullptr || cfg == nullptr || addr == nullptr) {
         return WWN_POOL_ERR_INVALID_ARG;
     }
-    return guarded(*ctrl, *cfg,
-                   [&](std::uint8_t *base, std::uint8_t *bitmap) { return release(base, bitmap, *addr); });
+    return guarded(*ctrl, *cfg, [&](std::uint8_t *base, std::uint8_t *bitmap) { return release(base, bitmap, *addr); });
 }
 
 REVEVIDOZI_API uint32_t wwn_pool_addr_release_all(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg) {

@@ -34,12 +34,15 @@ std::uint32_t import(wwn_pool_ctrl &ctrl, const wwn_pool_cfg &cfg) noexcept {
 
 extern "C" {
 
-REVEVIDOZI_API uint32_t wwn_pool_sizeof_pool_cfg(void) { return WWN_POOL_CFG_SIZE; }
+REVEVIDOZI_API uint32_t wwn_pool_sizeof_pool_cfg(void) {
+    return WWN_POOL_CFG_SIZE;
+}
 
-REVEVIDOZI_API uint32_t wwn_pool_sizeof_pool_ctrl(void) { return sizeof(wwn_pool_ctrl); }
+REVEVIDOZI_API uint32_t wwn_pool_sizeof_pool_ctrl(void) {
+    return sizeof(wwn_pool_ctrl);
+}
 
-REVEVIDOZI_API uint32_t wwn_pool_init(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, const wwn_t *local_wwn,
-                                      uint32_t page) {
+REVEVIDOZI_API uint32_t wwn_pool_init(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, const wwn_t *local_wwn, uint32_t page) {
     if (ctrl == nullptr || cfg == nullptr || local_wwn == nullptr) {
         return WWN_POOL_ERR_INVALID_ARG;
     }

@@ -8,8 +8,7 @@
 
 namespace revevidozi::pool {
 
-std::uint32_t alloc_batch(const std::uint8_t *base, std::uint8_t *bm, std::int32_t count,
-                          wwn_t *out) noexcept {
+std::uint32_t alloc_batch(const std::uint8_t *base, std::uint8_t *bm, std::int32_t count, wwn_t *out) noexcept {
     const auto free_count = static_cast<std::int32_t>(kAddressesPerPool - bitmap::used_count(bm));
     if (free_count < count) {
         return WWN_POOL_ADDR_IN_USE;
@@ -62,8 +61,7 @@ std::uint32_t alloc_batch(const std::uint8_t *base, std::uint8_t *bm, std::int32
 namespace {
 
 // Decodes the address against the pool, then applies `op` to its index.
-template <typename Op>
-std::uint32_t with_index(const std::uint8_t *base, const wwn_t &addr, Op &&op) noexcept {
+template <typename Op> std::uint32_t with_index(const std::uint8_t *base, const wwn_t &addr, Op &&op) noexcept {
     std::uint32_t index = 0;
     const std::uint32_t status = addr_to_index(load_be64(base), index, load_be64(addr.bytes));
     return status != WWN_POOL_OK ? status : op(index);
@@ -120,7 +118,9 @@ REVEVIDOZI_API uint32_t wwn_pool_proc_addr_release(const wwn_t *base, uint8_t *b
     return release(base->bytes, bitmap, *addr);
 }
 
-REVEVIDOZI_API uint32_t wwn_pool_proc_addr_release_all(uint8_t *bitmap) { return release_all(bitmap); }
+REVEVIDOZI_API uint32_t wwn_pool_proc_addr_release_all(uint8_t *bitmap) {
+    return release_all(bitmap);
+}
 
 REVEVIDOZI_API uint32_t wwn_pool_proc_addr_status(const wwn_t *base, const uint8_t *bitmap, const wwn_t *addr) {
     return status_of(base->bytes, bitmap, *addr);

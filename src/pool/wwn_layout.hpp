@@ -23,7 +23,9 @@ inline constexpr int kNaa5MShift = 12;
 inline constexpr int kNaa5PageShift = 10;
 inline constexpr std::uint64_t kNaa5IndexMask = 0x3FFULL;
 
-inline constexpr unsigned naa_of(std::uint64_t wwn) noexcept { return static_cast<unsigned>(wwn >> 60); }
+inline constexpr unsigned naa_of(std::uint64_t wwn) noexcept {
+    return static_cast<unsigned>(wwn >> 60);
+}
 
 // Base of the pool of `page` (0..7, already checked) of a local WWN.
 std::uint64_t pool_base(std::uint64_t local_wwn, std::uint32_t page) noexcept;
