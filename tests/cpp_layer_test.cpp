@@ -1,0 +1,117 @@
+// The C++ layer: Wwn parsing and formatting, error codes, and Pool's
+// lifecycle (create, allocate, store, adopt, continue).
+#include <revevidozi.hpp>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using revevidozi::Pool;
+using revevidozi::Wwn;
+
+TEST(CppWwn, AcceptedForms) {
+    const struct {
+        const char *text;
+        std::uint64_t value;
+    } cases[] = {
+        {"20:00:12:34:56:78:9a:bc", 0x2000123456789abcULL},
+        {"20-00-12-34-56-78-9A-BC", 0x2000123456789abcULL},
+        {"2000123456789ABC", 0x2000123456789abcULL},
+        {"0x2000123456789abc", 0x2000123456789abcULL},
+        {"0X2000123456789aBc", 0x2000123456789abcULL},
+        {"0x123456789abc", 0x0000123456789abcULL}, // sysfs prints port_name unpadded
+        {"0x1", 1},
+        {"  \t51:23:45:67:89:ab:c0:05\n", 0x5123456789abc005ULL},
+        {"ff:ff:ff:ff:ff:ff:ff:ff", ~0ULL},
+    };
+    for (const auto &c : cases) {
+        const auto wwn = Wwn::parse(c.text);
+        ASSERT_TRUE(wwn.has_value()) << c.text;
+        EXPECT_EQ(c.value, wwn->value()) << c.text;
+    }
+    EXPECT_EQ("20:00:12:34:56:78:9a:bc", Wwn(0x2000123456789abcULL).str());
+    EXPECT_EQ("00:00:00:00:00:00:00:01", Wwn(1).str());
+    EXPECT_EQ(5U, Wwn(0x5123456789abc005ULL).naa());
+}
+
+TEST(CppWwn, RejectedFormsSayWhy) {
+    const struct {
+        const char *text;
+        const char *reason;
+    } cases[] = {
+        {"", "empty"},
+        {"   ", "empty"},
+        {"20:00:12:34:56:78:9a", "8 groups"},
+        {"20:00:12:34:56:78:9a:bc:de", "more than 16"},
+        {"20:0:12:34:56:78:9a:bc", "two hex digits"},
+        {"20:00-12:34:56:78:9a:bc", "mixed"},
+        {"2000123456789ab", "16 hex digits, found 15"},
+        {"2000123456789abcd", "more than 16"},
+        {"20:00:12:34:56:78:9a:bg", "'g' is not a hex digit"},
+        {"0x", "16 hex digits, found 0"},
+        {"0x20:00:12:34:56:78:9a:bc", "'0x' with separators"},
+        {"0x12345678901234567", "more than 16"},
+        {"20 00 12 34 56 78 9a bc", "' ' is not a hex digit"},
+    };
+    for (const auto &c : cases) {
+        std::string why;
+        EXPECT_FALSE(Wwn::parse(c.text, &why).has_value()) << c.text;
+        EXPECT_NE(std::string::npos, why.find(c.reason)) << c.text << ": " << why;
+        EXPECT_THROW(Wwn::from_string(c.text), std::invalid_argument) << c.text;
+    }
+}
+
+TEST(CppErrors, StatusesAreErrorCodes) {
+    const std::error_code ec = revevidozi::errc::address_in_use;
+    EXPECT_EQ(&revevidozi::pool_category(), &ec.category());
+    EXPECT_EQ(WWN_POOL_ADDR_IN_USE, static_cast<std::uint32_t>(ec.value()));
+    EXPECT_EQ("address already allocated", ec.message());
+    EXPECT_EQ("pool block damaged (CRC mismatch)", std::error_code(revevidozi::errc::crc_mismatch).message());
+}
+
+TEST(CppPool, CreateAllocateStoreAdoptContinue) {
+    const Wwn local = Wwn::from_string("10:00:12:34:56:78:9a:bc");
+    Pool pool = Pool::create(local, 0);
+    EXPECT_EQ((std::vector<Wwn>{Wwn(0x2000123456789abcULL), Wwn(0x2001123456789abcULL)}), pool.allocate(2));
+    pool.take(Wwn(0x23ff123456789abcULL));
+    const Pool::Block stored = pool.block();
+
+    Pool adopted = Pool::adopt(stored);
+    EXPECT_EQ(pool.base(), adopted.base());
+    EXPECT_EQ(0U, adopted.origin().page);
+    EXPECT_EQ(local, adopted.origin().local);
+    EXPECT_EQ(3U, adopted.usage().used);
+    EXPECT_EQ((std::vector<Wwn>{Wwn(0x2002123456789abcULL)}), adopted.allocate(1));
+    EXPECT_TRUE(adopted.in_use(Wwn(0x23ff123456789abcULL)));
+    EXPECT_FALSE(adopted.in_use(Wwn(0x2003123456789abcULL)));
+    adopted.release(Wwn(0x2000123456789abcULL));
+    EXPECT_EQ((std::vector<Wwn>{Wwn(0x2001123456789abcULL), Wwn(0x2002123456789abcULL), Wwn(0x23ff123456789abcULL)}),
+              adopted.allocated());
+    EXPECT_EQ(1024U, adopted.all_addresses().size());
+    adopted.release_all();
+    EXPECT_EQ(0U, adopted.usage().used);
+}
+
+TEST(CppPool, FailuresInBothForms) {
+    Pool pool = Pool::create(Wwn(0x1000123456789abcULL), 5);
+    std::error_code ec;
+    pool.take(Wwn(0x2000123456789abcULL), ec);
+    EXPECT_EQ(revevidozi::errc::not_in_pool, ec);
+    EXPECT_TRUE(pool.allocate(1025, ec).empty());
+    EXPECT_EQ(revevidozi::errc::address_in_use, ec);
+    EXPECT_TRUE(pool.allocate(0, ec).empty());
+    EXPECT_FALSE(ec);
+    EXPECT_THROW(pool.release(Wwn(0x5123456789abc405ULL)), std::system_error);
+    EXPECT_FALSE(Pool::create(Wwn(0x1000123456789abcULL), 8, ec).has_value());
+    EXPECT_EQ(revevidozi::errc::bad_page, ec);
+
+    Pool::Block damaged = pool.block();
+    damaged[20] ^= 1;
+    EXPECT_FALSE(Pool::adopt(damaged, ec).has_value());
+    EXPECT_EQ(revevidozi::errc::crc_mismatch, ec);
+    damaged[20] ^= 1;
+    damaged[0] = 2;
+    EXPECT_THROW(Pool::adopt(damaged), std::system_error);
+}
+
+} // namespace

@@ -1,0 +1,43 @@
+// What every part of wwnpool shares: exit codes, the error that carries one,
+// the parsed command line and the output channel.
+#pragma once
+
+#include <revevidozi.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace wwnpool {
+
+enum Exit : int {
+    kDone = 0,     // the command did what was asked
+    kRefused = 1,  // the pool refused: full, already allocated, already free
+    kBadUsage = 2, // bad usage or bad input
+    kBadState = 3, // the state file cannot be read, written or trusted
+};
+
+// A refusal: one line saying what is wrong and what to do.
+struct Failure : std::runtime_error {
+    Exit exit;
+    Failure(Exit e, const std::string &message) : std::runtime_error(message), exit(e) {}
+};
+
+struct Args {
+    std::string command;
+    std::vector<std::string> operands;
+    std::optional<std::string> state_path; // --state
+    std::optional<std::string> local;      // --local
+    std::optional<std::uint32_t> page;     // --page
+    bool json = false;
+    bool force = false;
+    bool all = false;
+    bool help = false;
+};
+
+// Parses a WWN operand or option value, or fails with kBadUsage.
+revevidozi::Wwn parse_wwn(const std::string &text);
+
+} // namespace wwnpool
