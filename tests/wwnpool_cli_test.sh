@@ -35,6 +35,10 @@ for i in $(seq 25); do
   W status >/dev/null || { check "state readable after kill $i" false; break; }
 done
 check "every block imports after the kills" W status >/dev/null
+touch "$work/.pools.Ab12Cd" "$work/.pools.keep" # as a writer killed before its rename leaves
+W --page 3 alloc >/dev/null
+check "the next change clears temporary files of killed writers" test ! -e "$work/.pools.Ab12Cd"
+check "and nothing else" test -e "$work/.pools.keep"
 
 # Bad input: exit 2 (or 1 for refusals), a message, and an unchanged state.
 W take 24:10:12:34:56:78:9a:bc >/dev/null

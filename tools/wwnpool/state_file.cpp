@@ -191,7 +191,17 @@ void StateFile::save() {
         data += '\n';
     }
     const fs::path folder = path_.has_parent_path() ? path_.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + path_.filename().string() + ".XXXXXX")).string();
+    const std::string temp_prefix = "." + path_.filename().string() + ".";
+    // Under the exclusive lock no other writer is at work, so any temporary
+    // file left here is from one that was killed: remove it.
+    std::error_code ec;
+    for (const auto &entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == temp_prefix.size() + 6 && name.starts_with(temp_prefix)) {
+            fs::remove(entry.path(), ec);
+        }
+    }
+    std::string temp = (folder / (temp_prefix + "XXXXXX")).string();
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         fail_io("cannot create a temporary file beside", path_);
