@@ -2,6 +2,7 @@
 // status WWN...: whether each address is in use.
 #include "commands.hpp"
 
+#include <algorithm>
 #include <iomanip>
 
 namespace wwnpool {
@@ -48,10 +49,14 @@ int pools_status(const Args &args) {
     if (args.json) {
         emit(json.end_array().end_object());
     }
-    for (const auto &line : state.pools()) {
-        if (!line.pool) {
-            return kBadState; // reported in its row; the rest is still shown
-        }
+    // The rest is still shown; the damage is in its rows and summed up here.
+    const auto bad =
+        std::count_if(state.pools().begin(), state.pools().end(), [](const PoolLine &l) { return !l.pool; });
+    if (bad != 0) {
+        std::cerr << "wwnpool: " << bad << " line(s) of " << state.path().string()
+                  << " cannot be trusted; changes are refused until 'wwnpool init --page P --force' resets that pool "
+                     "or the line is repaired by hand\n";
+        return kBadState;
     }
     return kDone;
 }
