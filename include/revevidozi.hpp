@@ -91,6 +91,12 @@ namespace detail {
 inline std::error_code to_error(wwn_pool_status status) noexcept {
     return status == WWN_POOL_OK ? std::error_code{} : std::error_code{static_cast<int>(status), pool_category()};
 }
+// Whether the bitmap of a block marks `index` allocated: 32-bit words stored
+// most significant byte first from byte 16, index i is bit i % 32 of word i / 32.
+inline bool bit_is_set(std::span<const std::uint8_t, WWN_POOL_CFG_SIZE> block, std::uint32_t index) {
+    const std::size_t byte = 16 + 4 * (index / 32) + 3 - (index % 32) / 8;
+    return ((block[byte] >> (index % 8)) & 1U) != 0;
+}
 inline void throw_if(const std::error_code &ec, const char *what) {
     if (ec) {
         throw std::system_error(ec, what);
@@ -280,6 +286,7 @@ struct Usage {
 class Pool {
   public:
     using Block = std::array<std::uint8_t, WWN_POOL_CFG_SIZE>;
+    static constexpr std::int32_t kAddresses = 1024;
 
     // A fresh pool of `page` (0..7) of a local WWN, every address free.
     static std::optional<Pool> create(const Wwn &local, std::uint32_t page, std::error_code &ec) {
@@ -311,7 +318,11 @@ class Pool {
 
     // The `count` lowest free addresses, now allocated; nothing on failure.
     std::vector<Wwn> allocate(std::int32_t count, std::error_code &ec) {
-        std::vector<wwn_t> raw(count > 0 ? static_cast<std::size_t>(count) : 0);
+        // No pool has more than kAddresses, so a larger batch is refused by
+        // the library before it writes anything: room for it would only be
+        // memory thrown away (or std::bad_alloc from a non-throwing call).
+        const bool fits = count > 0 && count <= kAddresses;
+        std::vector<wwn_t> raw(fits ? static_cast<std::size_t>(count) : 0);
         ec = detail::to_error(wwn_pool_addr_alloc(ctrl(), cfg_.get(), count, raw.empty() ? &scratch_ : raw.data()));
         std::vector<Wwn> out;
         if (!ec) {
@@ -385,26 +396,43 @@ class Pool {
     }
 
     // Every address of the pool in index order, as the library forms them:
-    // a copy of the block, all free, allocates all 1024.
-    std::vector<Wwn> all_addresses() const {
-        std::error_code ec;
+    // a verified copy of the block, all free, allocates all of them.
+    std::vector<Wwn> all_addresses(std::error_code &ec) const {
         auto copy = adopt(block(), ec);
         if (!copy) {
             return {};
         }
         copy->release_all(ec);
-        return copy->allocate(1024, ec);
+        return ec ? std::vector<Wwn>{} : copy->allocate(kAddresses, ec);
+    }
+    std::vector<Wwn> all_addresses() const {
+        std::error_code ec;
+        auto out = all_addresses(ec);
+        detail::throw_if(ec, "Pool::all_addresses");
+        return out;
     }
 
-    // The allocated addresses, in index order.
-    std::vector<Wwn> allocated() {
+    // The allocated addresses, in index order, read from one verified copy
+    // of the block.
+    std::vector<Wwn> allocated(std::error_code &ec) const {
+        const Block snapshot = block();
+        const auto copy = adopt(snapshot, ec);
+        if (!copy) {
+            return {};
+        }
+        const std::vector<Wwn> all = copy->all_addresses(ec);
         std::vector<Wwn> out;
-        for (const Wwn &address : all_addresses()) {
-            std::error_code ec;
-            if (in_use(address, ec)) {
-                out.push_back(address);
+        for (std::uint32_t index = 0; index < all.size(); ++index) {
+            if (detail::bit_is_set(snapshot, index)) {
+                out.push_back(all[index]);
             }
         }
+        return out;
+    }
+    std::vector<Wwn> allocated() const {
+        std::error_code ec;
+        auto out = allocated(ec);
+        detail::throw_if(ec, "Pool::allocated");
         return out;
     }
 
@@ -437,6 +465,30 @@ class Pool {
     std::unique_ptr<std::max_align_t[]> ctrl_;
     wwn_t scratch_{}; // where a batch of no address "writes"
 };
+
+// The index of a pool address within its pool (0..1023), found by letting the
+// library take it in a fresh pool of its origin and reading which bit it set.
+inline std::optional<std::uint32_t> index_of(const Wwn &address, std::error_code &ec) {
+    const auto origin = origin_of(address, ec);
+    auto pool = origin ? Pool::create(origin->local, origin->page, ec) : std::nullopt;
+    if (!pool) {
+        return std::nullopt;
+    }
+    pool->take(address, ec);
+    const Pool::Block block = pool->block();
+    for (std::uint32_t index = 0; !ec && index < Pool::kAddresses; ++index) {
+        if (detail::bit_is_set(block, index)) {
+            return index;
+        }
+    }
+    return std::nullopt;
+}
+inline std::uint32_t index_of(const Wwn &address) {
+    std::error_code ec;
+    const auto index = index_of(address, ec);
+    detail::throw_if(ec, "index_of");
+    return *index;
+}
 
 } // namespace revevidozi
 

@@ -88,6 +88,11 @@ TEST(CppPool, CreateAllocateStoreAdoptContinue) {
     EXPECT_EQ((std::vector<Wwn>{Wwn(0x2001123456789abcULL), Wwn(0x2002123456789abcULL), Wwn(0x23ff123456789abcULL)}),
               adopted.allocated());
     EXPECT_EQ(1024U, adopted.all_addresses().size());
+    for (const std::uint64_t address : {0x2000123456789abcULL, 0x2c05123456789abcULL, 0x5123456789abcfffULL}) {
+        const auto all = Pool::create(local, revevidozi::origin_of(Wwn(address)).page).all_addresses();
+        const auto index = revevidozi::index_of(Wwn(address));
+        EXPECT_EQ(Wwn(address), all.at(index)) << index;
+    }
     adopted.release_all();
     EXPECT_EQ(0U, adopted.usage().used);
 }
@@ -101,6 +106,10 @@ TEST(CppPool, FailuresInBothForms) {
     EXPECT_EQ(revevidozi::errc::address_in_use, ec);
     EXPECT_TRUE(pool.allocate(0, ec).empty());
     EXPECT_FALSE(ec);
+    EXPECT_TRUE(pool.allocate(INT32_MAX, ec).empty()); // refused before any room is made for it
+    EXPECT_EQ(revevidozi::errc::address_in_use, ec);
+    EXPECT_FALSE(revevidozi::index_of(Wwn(0x1000123456789abcULL), ec).has_value());
+    EXPECT_EQ(revevidozi::errc::bad_naa, ec);
     EXPECT_THROW(pool.release(Wwn(0x5123456789abc405ULL)), std::system_error);
     EXPECT_FALSE(Pool::create(Wwn(0x1000123456789abcULL), 8, ec).has_value());
     EXPECT_EQ(revevidozi::errc::bad_page, ec);

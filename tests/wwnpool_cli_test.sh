@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# End-to-end tests of the wwnpool tool in a temporary folder.
-# Usage: wwnpool_cli_test.sh PATH_TO_WWNPOOL
+# End-to-end tests of the wwnpool tool in a temporary folder, on a fake sysfs
+# tree. Usage: wwnpool_cli_test.sh WWNPOOL FAIL_DIR_FSYNC_LIBRARY
 set -u
-tool=$1
+tool=$1 fail_dir_fsync=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export WWNPOOL_LOCAL=10:00:12:34:56:78:9a:bc
+umask 022
+unset WWNPOOL_STATE
+export WWNPOOL_LOCAL=10:00:12:34:56:78:9a:bc WWNPOOL_SYSFS=$work/sys
 state=$work/pools
 W() { "$tool" --state "$state" "$@"; }
 passed=0 failed=0
@@ -13,16 +15,48 @@ check() { # check DESCRIPTION CONDITION...
   local what=$1; shift
   if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
 }
-json_ok() { python3 -c 'import json,sys; json.load(sys.stdin)'; }
+json_ok() { python3 -c 'import json,sys; json.loads(sys.stdin.buffer.read().decode("utf-8"))'; }
+json_get() { python3 -c "import json,sys; d=json.load(sys.stdin); print($1)"; }
+nic() { # nic NAME MAC ADDR_ASSIGN_TYPE DEVICE_FOLDER: one interface of the fake host
+  mkdir -p "$WWNPOOL_SYSFS/$4/net/$1" "$WWNPOOL_SYSFS/class/net"
+  echo "$2" >"$WWNPOOL_SYSFS/$4/net/$1/address"
+  echo "$3" >"$WWNPOOL_SYSFS/$4/net/$1/addr_assign_type"
+  ln -s "../../$4/net/$1" "$WWNPOOL_SYSFS/class/net/$1"
+}
+
+# The host's name: a VM whose only hardware MAC is locally administered. The
+# loopback, a bridge, a random-address NIC and a multicast one never count.
+nic lo 00:00:00:00:00:00 0 devices/virtual
+nic br0 00:1b:21:00:00:01 0 devices/virtual
+nic eth0 02:fc:00:00:00:01 0 devices/pci0000:00/0000:00:03.0
+nic eth1 00:1b:21:00:00:02 1 devices/pci0000:00/0000:00:04.0
+nic eth2 01:1b:21:00:00:03 0 devices/pci0000:00/0000:00:05.0
+H() { env -u WWNPOOL_LOCAL "$tool" --state "$work/host" "$@"; }
+H alloc 4 >"$work/out" 2>"$work/err"
+check "alloc on a locally administered MAC exits 0" test $? -eq 0
+check "and hands out four of its names" test "$(sort -u "$work/out" | grep -c ':02:fc:00:00:00:01$')" -eq 4
+check "with a one-line notice naming the interface" grep -q "locally administered MAC of eth0.*--local" "$work/err"
+check "notice is one line" test "$(wc -l <"$work/err")" -eq 1
+H alloc >/dev/null 2>"$work/err"
+check "no notice once the pool exists" test ! -s "$work/err"
+nic ens9 00:1b:21:aa:bb:cc 0 devices/pci0000:00/0000:00:06.0
+check "a universal MAC is preferred" test "$(env -u WWNPOOL_LOCAL "$tool" --state "$work/fresh" local)" = \
+  "10:00:00:1b:21:aa:bb:cc  interface ens9, universally administered MAC"
+check "but the state file's identity stays" test "$(H local)" = "10:00:02:fc:00:00:00:01  the pools already in the state file"
+check "local --json" test "$(H --json local | json_get 'd["local"], d["source"], d["interface"]')" = \
+  "10:00:02:fc:00:00:00:01 state None"
+check "WWNPOOL_LOCAL comes before the state" test "$("$tool" --state "$work/host" local)" = \
+  "10:00:12:34:56:78:9a:bc  environment variable WWNPOOL_LOCAL"
+check "--local before all" test "$(H --local 10:00:00:00:00:00:00:07 --json local | json_get 'd["source"]')" = option
+WWNPOOL_SYSFS=$work/none H --state "$work/fresh" alloc >/dev/null 2>&1
+check "no interface and no pools: exit 2" test $? -eq 2
 
 # Four processes at once, 50 allocations of 4 each: 800 distinct addresses.
 for p in 1 2 3 4; do
   (for i in $(seq 50); do W alloc 4 || echo "alloc failed" >&2; done >"$work/got.$p") &
 done
 wait
-check "800 addresses delivered" test "$(cat "$work"/got.* | wc -l)" -eq 800
-check "all distinct" test "$(cat "$work"/got.* | sort -u | wc -l)" -eq 800
-check "status counts 800 used" test "$(W --json status | python3 -c 'import json,sys; print(json.load(sys.stdin)["pools"][0]["used"])')" -eq 800
+check "800 distinct addresses delivered" test "$(cat "$work"/got.* | sort -u | wc -l)" -eq 800
 check "list shows them" test "$(W list | sort | diff - <(cat "$work"/got.* | sort) && echo same)" = same
 
 # Killed at any moment, the state file stays whole.
@@ -32,90 +66,170 @@ for i in $(seq 25); do
   sleep "0.00$((RANDOM % 10))"
   kill -9 "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
-  W status >/dev/null || { check "state readable after kill $i" false; break; }
 done
 check "every block imports after the kills" W status >/dev/null
-touch "$work/.pools.Ab12Cd" "$work/.pools.keep" # as a writer killed before its rename leaves
+touch "$work/.pools.wwnpool-new-Ab12Cd" "$work/.pools.backup" "$work/.pools.Ab12Cd"
 W --page 3 alloc >/dev/null
-check "the next change clears temporary files of killed writers" test ! -e "$work/.pools.Ab12Cd"
-check "and nothing else" test -e "$work/.pools.keep"
+check "the next change clears temporary files of killed writers" test ! -e "$work/.pools.wwnpool-new-Ab12Cd"
+check "and no file of the user's" test -e "$work/.pools.backup" -a -e "$work/.pools.Ab12Cd"
 
 # Bad input: exit 2 (or 1 for refusals), a message, and an unchanged state.
 W take 24:10:12:34:56:78:9a:bc >/dev/null
 cp "$state" "$work/before"
 while IFS='|' read -r code args; do
-  # shellcheck disable=SC2086
-  W $args >/dev/null 2>"$work/err"
+  eval "W $args" >/dev/null 2>"$work/err"
   rc=$?
   check "'$args' exits $code (got $rc)" test "$rc" -eq "$code"
   check "'$args' says why in one line" test "$(wc -l <"$work/err")" -eq 1
   check "'$args' leaves the state alone" cmp -s "$state" "$work/before"
 done <<'CASES'
 2|take zz:00:12:34:56:78:9a:bc
-2|take 20:00:12:34:56:78:9a
 2|take 20:00-12:34:56:78:9a:bc
 2|alloc --page 8
 2|alloc 0
-2|alloc -1
 2|alloc 1025
-2|alloc many
 2|take 10:00:12:34:56:78:9a:bc
 2|--local 20:00:12:34:56:78:9a:bc alloc
 2|alloc --force
 2|frobnicate
 2|alloc --bogus
+2|take 2c:20:12:34:56:78:9a:bc 0x2c20123456789abc
+2|--page 1 --page 2 alloc
+2|--json=1 alloc
+2|take $'\xff\xfe'
 1|take 24:10:12:34:56:78:9a:bc
-1|release 2f:ff:12:34:56:78:9a:bc
 1|release 24:11:12:34:56:78:9a:bc
-1|release 51:23:45:67:89:ab:c0:05
 1|take 24:11:12:34:56:78:9a:bc 24:10:12:34:56:78:9a:bc
 1|init
 1|alloc 1000
 CASES
-check "refused batch took nothing" test "$(W status 24:11:12:34:56:78:9a:bc)" = "24:11:12:34:56:78:9a:bc free"
+check "options end at --" test "$(W -- take 2f:ff:12:34:56:78:9a:bc)" = "taken 2f:ff:12:34:56:78:9a:bc"
+check "--page=N is --page N" test "$(W --page=6 alloc)" = 51:23:45:67:89:ab:c8:00
+"$tool" --state '' status >/dev/null 2>&1
+check "an empty --state is bad usage" test $? -eq 2
 
-# A flipped hex digit: changes refused with exit 3, the file byte for byte
-# unchanged; reading still works; init --force is the way out.
-python3 - "$state" <<'PY'
-import sys
-lines = open(sys.argv[1]).read().split('\n')
-i = next(n for n, l in enumerate(lines) if l.startswith('01') and l[16:32] == '2000123456789abc')
-c = lines[i][40]
-lines[i] = lines[i][:40] + ('1' if c == '0' else '0') + lines[i][41:]
-open(sys.argv[1], 'w').write('\n'.join(lines))
-PY
-cp "$state" "$work/damaged"
-for args in "alloc" "--page 3 alloc" "take 2c:00:12:34:56:78:9a:bc" "release --all" "init --page 2"; do
-  # shellcheck disable=SC2086
-  W $args >/dev/null 2>"$work/err"
-  rc=$?
-  check "'$args' on a damaged file exits 3 (got $rc)" test "$rc" -eq 3
-  check "'$args' names the line" grep -q "line [0-9]" "$work/err"
-  check "'$args' leaves the damaged file alone" cmp -s "$state" "$work/damaged"
+# Output that cannot be written: a non-zero exit, and every address the
+# command changed is named on standard error.
+used() { W --json status | json_get 'sum(p["used"] for p in d["pools"])'; }
+before=$(used)
+W alloc 4 >/dev/full 2>"$work/err"
+check "alloc to a full disk fails" test $? -ne 0
+check "and names the 4 addresses it allocated" test "$(grep -oE '([0-9a-f]{2}:){7}[0-9a-f]{2}' "$work/err" | sort -u | wc -l)" -eq 4
+check "which are in use" test "$(used)" -eq $((before + 4))
+W alloc 2 >&- 2>/dev/null
+check "closed standard output: refused" test $? -ne 0
+check "before anything is allocated" test "$(used)" -eq $((before + 4))
+{ sleep 0.3; W alloc 1 2>"$work/err"; echo $? >"$work/rc"; } | true
+check "a reader gone: non-zero" test "$(cat "$work/rc")" -ne 0
+check "and the address is named" grep -qE "allocated ([0-9a-f]{2}:){7}" "$work/err"
+LD_PRELOAD=$fail_dir_fsync ASAN_OPTIONS=verify_asan_link_order=0 W alloc 2 >/dev/null 2>"$work/err"
+check "a folder that cannot be flushed: exit 3" test $? -eq 3
+check "naming what was allocated" grep -qE "allocated ([0-9a-f]{2}:){7}" "$work/err"
+
+# The state is one regular file; only the tool's own files are touched.
+mkfifo "$work/fifo"
+for args in status alloc; do
+  timeout 10 "$tool" --state "$work/fifo" $args >/dev/null 2>&1
+  check "a FIFO as state: $args exits 3 at once" test $? -eq 3
 done
-W status >"$work/out" 2>&1
-check "status reports the damage with exit 3" test $? -eq 3
-check "status still shows the other pools" grep -q "51:23:45:67:89:ab\|2c:00:12:34:56:78:9a:bc" "$work/out"
-check "status shows the damaged pool" grep -q "CRC mismatch" "$work/out"
-check "init --force resets the damaged pool" W init --force >/dev/null
-check "the reset pool is empty" test -z "$(W list)"
-check "changes work again" W alloc >/dev/null
+check "and nothing is made beside it" test ! -e "$work/fifo.lock"
+"$tool" --state "$work" status >/dev/null 2>&1
+check "a folder as state: exit 3" test $? -eq 3
+cp "$state" "$work/before"
+ln "$state" "$work/hard"
+W alloc >/dev/null 2>&1
+check "a state with two hard links: exit 3" test $? -eq 3
+check "and it is left alone" cmp -s "$state" "$work/before"
+rm "$work/hard"
+ln -s pools "$work/link"
+"$tool" --state "$work/link" alloc >/dev/null
+check "a symbolic link is followed: the link stays" test -L "$work/link"
+check "the file it names changed" test "$(W list | wc -l)" -gt "$(W list | head -n -1 | wc -l)"
+check "one lock for both names" test ! -e "$work/link.lock"
+ln -s "$work/victim" "$work/new.lock"
+"$tool" --state "$work/new" alloc >/dev/null 2>&1
+check "a planted lock link is refused" test $? -eq 3
+check "and not followed" test ! -e "$work/victim"
+chmod 640 "$state"
+W alloc >/dev/null
+check "a rewrite keeps the mode" test "$(stat -c %a "$state")" = 640
+"$tool" --state "$work/made/here/pools" alloc >/dev/null
+check "a new state: 644 in 755 folders at umask 022" test "$(stat -c %a "$work/made/here" "$work/made/here/pools" | xargs)" = "755 644"
+head -c 17M /dev/zero | tr '\0' 0 >"$work/big"
+timeout 10 "$tool" --state "$work/big" list >/dev/null 2>&1
+check "a file over 16 MiB: exit 3 at once" test $? -eq 3
+yes "$(grep -v '#' "$state" | head -n 1 | cut -c 1-32)" | head -n 200000 >"$work/copies"
+timeout 60 "$tool" --state "$work/copies" status >/dev/null 2>&1
+check "200000 cut copies of one pool are read in linear time" test $? -eq 3
 
-# --json gives one parseable document for every command, errors included.
-for args in "init --page 6" "alloc 3 --page 6" "take 2c:05:12:34:56:78:9a:bc" "release 2c:05:12:34:56:78:9a:bc" \
-  "status" "status 20:00:12:34:56:78:9a:bc" "list --page 6" "decode 51:23:45:67:89:ab:c0:05" "dump --page 6" \
-  "release --all --page 6" "take nonsense"; do
-  # shellcheck disable=SC2086
+# Read-only answers never come from a line that cannot be trusted, and a
+# damaged file is never rewritten.
+"$tool" --state "$work/d" alloc 2 >/dev/null
+python3 - "$work/d" <<'PY'
+import sys, zlib
+lines = open(sys.argv[1]).read().split('\n')
+block = bytearray.fromhex(lines[1])
+def sealed(b):
+    b[144:148] = zlib.crc32(bytes(b[8:144])).to_bytes(4, 'little')
+    return b.hex()
+variants = {
+    'cut': lines[1][:200],
+    'twice': lines[1] + '\n' + lines[1],
+    'flipped': lines[1][:40] + ('1' if lines[1][40] == '0' else '0') + lines[1][41:],
+    'nonbase': sealed(block[:9] + b'\x05' + block[10:]),
+    'reserved': lines[1][:10] + '01' + lines[1][12:],
+}
+for name, line in variants.items():
+    open(sys.argv[1] + '.' + name, 'w').write(lines[0] + '\n' + line + '\n')
+PY
+for variant in cut twice flipped nonbase reserved; do
+  cp "$work/d.$variant" "$work/damaged"
+  for args in "status 20:00:12:34:56:78:9a:bc" list dump alloc "take 2c:00:12:34:56:78:9a:bc" "init --page 2"; do
+    "$tool" --state "$work/damaged" $args >/dev/null 2>"$work/err"
+    rc=$?
+    check "$variant: '$args' exits 3 (got $rc)" test $rc -eq 3
+    check "$variant: '$args' names the line" grep -q "line [0-9]" "$work/err"
+  done
+  check "$variant: the file is left alone" cmp -s "$work/damaged" "$work/d.$variant"
+done
+"$tool" --state "$work/d.cut" status 2>&- >/dev/null
+env -u WWNPOOL_LOCAL "$tool" --state "$work/noticed" alloc 2>&- >/dev/null
+check "with standard error closed, no message lands in a file" test ! -s "$work/d.cut.lock" -a ! -s "$work/noticed.lock"
+cp "$work/d.twice" "$work/damaged"
+check "init --force resets a duplicated pool" "$tool" --state "$work/damaged" init --force >/dev/null
+check "into one line" test "$(grep -vc '#' "$work/damaged")" -eq 1
+check "which answers again" test -z "$("$tool" --state "$work/damaged" list)"
+
+# --json: one valid UTF-8 document, for failures of every kind too.
+for args in "init --page 6" "alloc 3 --page 6" "status" "status 20:00:12:34:56:78:9a:bc" "list --page 6" \
+  "decode 51:23:45:67:89:ab:c0:05" "dump --page 6" "release --all --page 6" local; do
   check "--json $args parses" json_ok < <(W --json $args 2>/dev/null)
 done
-check "decode gives the index" test "$(W --json decode 2c:05:12:34:56:78:9a:bc | python3 -c 'import json,sys; d=json.load(sys.stdin)["addresses"][0]; print(d["page"], d["index"], d["naa"])')" = "3 5 2"
-
-# Help and version.
+for args in "--bogus" "alloc --page 9" "" "take $(printf '\xff\xfe')" "--state $work/fifo status"; do
+  check "--json $args: an error document" test "$(timeout 10 "$tool" --json $args 2>/dev/null | json_get '"exit" in d["error"]')" = True
+done
+check "decode gives the index" test "$(W --json decode 2c:05:12:34:56:78:9a:bc | json_get 'd["addresses"][0]["index"]')" = 5
 check "--help" W --help >/dev/null
 check "command --help" W alloc --help >/dev/null
 check "--version" W --version >/dev/null
-W >/dev/null 2>&1
-check "no command is bad usage" test $? -eq 2
+
+# The host's own state, /var/lib/wwnpool/pools, in a private mount
+# namespace so that the real one is never touched.
+if unshare --mount true 2>/dev/null; then
+  unshare --mount bash -c '
+    mount -t tmpfs tmpfs /var/lib || exit 1
+    env -u WWNPOOL_LOCAL "$0" alloc 4 >"$1/default.out" 2>/dev/null; echo $? >"$1/default.rc"
+    stat -c %a /var/lib/wwnpool /var/lib/wwnpool/pools | xargs >"$1/default.modes"
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$0" alloc 2>"$1/user.err"; echo $? >"$1/user.rc"
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$0" status >/dev/null 2>&1; echo $? >>"$1/user.rc"
+  ' "$tool" "$work"
+  check "as root, the README's first command works" test "$(cat "$work/default.rc") $(wc -l <"$work/default.out")" = "0 4"
+  check "creating the host's state 755/644" test "$(cat "$work/default.modes")" = "755 644"
+  check "a user may read it but not change it" test "$(xargs <"$work/user.rc")" = "3 0"
+  check "and is told whose it is and what to do" grep -q "belong to this host.*root.*--state" "$work/user.err"
+else
+  echo "SKIPPED: the default state location needs a private mount namespace (unshare --mount), not permitted here"
+fi
 
 echo "$passed passed, $failed failed"
 test "$failed" -eq 0

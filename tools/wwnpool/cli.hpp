@@ -17,12 +17,16 @@ enum Exit : int {
     kRefused = 1,  // the pool refused: full, already allocated, already free
     kBadUsage = 2, // bad usage or bad input
     kBadState = 3, // the state file cannot be read, written or trusted
+    kOutput = 4,   // the answer could not be written to standard output
 };
 
-// A refusal: one line saying what is wrong and what to do.
+// A refusal: one line saying what is wrong and what to do. `after_change`
+// when the state had already been changed, so the message must say how.
 struct Failure : std::runtime_error {
     Exit exit;
-    Failure(Exit e, const std::string &message) : std::runtime_error(message), exit(e) {}
+    bool after_change;
+    Failure(Exit e, const std::string &message, bool changed = false)
+        : std::runtime_error(message), exit(e), after_change(changed) {}
 };
 
 struct Args {

@@ -1,45 +1,78 @@
-// dump [--page P]: the library's dump of a pool's block, damaged or not.
+// dump [--page P]: the library's dump of a pool's block. Its job is
+// diagnosis, so a damaged block is shown as it is, with exit code 3.
 #include "commands.hpp"
-#include "local_wwn.hpp"
+
+#include "text.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
 
 namespace wwnpool {
+namespace {
 
-int cmd_dump(const Args &args) {
+// The library prints the dump on C's standard output: first what is
+// buffered here, then the dump, and every write checked.
+void print_dump(Output &out, const wwn_pool_cfg &block) {
+    out.flush();
+    print_pool_info(&block);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        throw Failure(kOutput, std::string("cannot write to standard output: ") + std::strerror(errno));
+    }
+}
+
+} // namespace
+
+int cmd_dump(const Args &args, Output &out) {
     if (!args.operands.empty()) {
         throw Failure(kBadUsage, "dump takes no operands; name the pool with --page");
     }
-    const revevidozi::Wwn local = resolve_local_wwn(args);
-    const revevidozi::Wwn base = revevidozi::pool_base(local, page_of(args));
-    StateFile state(state_path(args), Access::kRead);
+    explicit_local(args);
+    StateFile state(state_location(args), Access::kRead);
+    const LocalIdentity local = host_identity(args, state);
+    const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
     PoolLine *line = state.find(base);
+    std::string problem;
+    try {
+        state.trusted(base);
+    } catch (const Failure &failure) {
+        if (line == nullptr) {
+            throw;
+        }
+        problem = failure.what();
+    }
     if (line == nullptr) {
-        throw Failure(kRefused, "there is no pool " + base.str() + " in " + state.path().string() +
+        throw Failure(kRefused, "there is no pool " + base.str() + " in " + shown(state.path().string()) +
                                     "; create it with 'wwnpool init --page " + std::to_string(page_of(args)) + "'");
+    }
+    const bool block_shaped = line->pool || line->text.size() == std::size_t{2} * WWN_POOL_CFG_SIZE;
+    wwn_pool_cfg block{};
+    if (line->pool) {
+        const auto bytes = line->pool->block();
+        std::copy(bytes.begin(), bytes.end(), block.bytes);
+    } else if (block_shaped) {
+        string_to_hbytes(line->text.data(), block.bytes, WWN_POOL_CFG_SIZE);
     }
     if (args.json) {
         Json json;
         json.begin_object().field("command", "dump").field("line", std::uint64_t(line->line));
         describe_pool(json, base);
-        emit(json.field("ok", line->pool.has_value())
-                 .field("block", line->pool ? block_text(*line->pool) : line->text)
-                 .end_object());
-        return line->pool ? kDone : kBadState;
+        emit(out, json.field("ok", problem.empty())
+                      .field("block", line->pool ? block_text(*line->pool) : line->text)
+                      .end_object());
+    } else if (block_shaped) {
+        print_dump(out, block);
     }
-    std::cout.flush();
-    if (line->pool) {
-        line->pool->dump();
-        return kDone;
+    if (!problem.empty()) {
+        if (!args.json && !block_shaped) {
+            throw Failure(kBadState, problem);
+        }
+        out.flush();
+        std::cerr << "wwnpool: " << problem << '\n';
+        return kBadState;
     }
-    // A block the library refused is still shown as it is, if it is one.
-    if (!line->base) {
-        throw Failure(kBadState, "line " + std::to_string(line->line) + ": " + line->problem);
-    }
-    wwn_pool_cfg block{};
-    string_to_hbytes(line->text.data(), block.bytes, WWN_POOL_CFG_SIZE);
-    print_pool_info(&block);
-    std::fflush(stdout);
-    std::cerr << "wwnpool: line " << line->line << ": " << line->problem << '\n';
-    return kBadState;
+    return kDone;
 }
 
 } // namespace wwnpool

@@ -1,37 +1,39 @@
 // init [--page P] [--force]: create a pool; with --force, reset one (every
-// address free), damaged or not.
+// address free), damaged or duplicated or not.
 #include "commands.hpp"
-#include "local_wwn.hpp"
 
 namespace wwnpool {
 
-int cmd_init(const Args &args) {
-    const revevidozi::Wwn local = resolve_local_wwn(args);
+int cmd_init(const Args &args, Output &out) {
+    if (!args.operands.empty()) {
+        throw Failure(kBadUsage, "init takes no operands; name the pool with --page");
+    }
+    explicit_local(args);
     const std::uint32_t page = page_of(args);
-    StateFile state(state_path(args), Access::kChange);
-    PoolLine *line = state.find(revevidozi::pool_base(local, page));
-    state.require_trustworthy(args.force ? line : nullptr);
-    if (line != nullptr && !args.force) {
-        throw Failure(kRefused, "the pool of page " + std::to_string(page) + " of " + local.str() +
+    StateFile state(state_location(args), Access::kChange);
+    const LocalIdentity local = host_identity(args, state);
+    const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page);
+    const bool exists = state.find(base) != nullptr;
+    state.require_trustworthy(args.force ? std::optional(base) : std::nullopt);
+    if (exists && !args.force) {
+        throw Failure(kRefused, "the pool of page " + std::to_string(page) + " of " + local.wwn.str() +
                                     " already exists; add --force to reset it (all its addresses become free)");
     }
-    const bool reset = line != nullptr;
-    if (reset) {
-        line->pool = revevidozi::Pool::create(local, page);
-        line->problem.clear();
+    if (exists) {
+        state.reset(revevidozi::Pool::create(local.wwn, page));
     } else {
-        line = &state.add(revevidozi::Pool::create(local, page));
+        pool_line(state, local.wwn, page, true, &local);
     }
-    const revevidozi::Wwn base = line->pool->base();
+    out.changed((exists ? "reset pool " : "created pool ") + base.str());
     state.save();
     if (args.json) {
         Json json;
         json.begin_object().field("command", "init");
         describe_pool(json, base);
-        emit(json.field("reset", reset).end_object());
+        emit(out, json.field("reset", exists).end_object());
     } else {
-        std::cout << (reset ? "reset" : "created") << " pool " << base.str() << " (page " << page << " of "
-                  << local.str() << ")\n";
+        out.text() << (exists ? "reset" : "created") << " pool " << base.str() << " (page " << page << " of "
+                   << local.wwn.str() << ")\n";
     }
     return kDone;
 }

@@ -1,21 +1,20 @@
 // list [--page P]: the allocated addresses of a pool, in index order.
 #include "commands.hpp"
-#include "local_wwn.hpp"
 
 namespace wwnpool {
 
-int cmd_list(const Args &args) {
+int cmd_list(const Args &args, Output &out) {
     if (!args.operands.empty()) {
         throw Failure(kBadUsage, "list takes no operands; name the pool with --page");
     }
-    const revevidozi::Wwn local = resolve_local_wwn(args);
-    StateFile state(state_path(args), Access::kRead);
-    PoolLine *line = pool_line(state, local, page_of(args), false);
+    explicit_local(args);
+    StateFile state(state_location(args), Access::kRead);
+    const revevidozi::Wwn base = revevidozi::pool_base(host_identity(args, state).wwn, page_of(args));
     std::vector<revevidozi::Wwn> addresses;
-    if (line != nullptr) {
+    if (PoolLine *line = state.trusted(base)) {
         addresses = pool_of(*line).allocated();
     }
-    print_addresses(args, "list", revevidozi::pool_base(local, page_of(args)), addresses);
+    print_addresses(args, out, "list", base, addresses);
     return kDone;
 }
 

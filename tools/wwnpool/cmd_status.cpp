@@ -2,18 +2,21 @@
 // status WWN...: whether each address is in use.
 #include "commands.hpp"
 
+#include "text.hpp"
+
 #include <algorithm>
 #include <iomanip>
+#include <iostream>
 
 namespace wwnpool {
 namespace {
 
-int pools_status(const Args &args) {
-    StateFile state(state_path(args), Access::kRead);
+int pools_status(const Args &args, Output &out) {
+    StateFile state(state_location(args), Access::kRead);
     Json json;
     json.begin_object().field("command", "status").field("state", state.path().string()).begin_array("pools");
     if (!args.json) {
-        std::cout << std::left << std::setw(25) << "LOCAL" << std::setw(6) << "PAGE" << std::setw(25) << "BASE"
+        out.text() << std::left << std::setw(25) << "LOCAL" << std::setw(6) << "PAGE" << std::setw(25) << "BASE"
                   << std::setw(6) << "USED"
                   << "FREE\n";
     }
@@ -34,26 +37,26 @@ int pools_status(const Args &args) {
             const revevidozi::Usage usage = line.pool->usage();
             json.field("used", std::uint64_t{usage.used}).field("free", std::uint64_t{usage.free}).field("ok", true);
             if (!args.json) {
-                std::cout << std::setw(25) << local << std::setw(6) << page << std::setw(25) << base << std::setw(6)
+                out.text() << std::setw(25) << local << std::setw(6) << page << std::setw(25) << base << std::setw(6)
                           << usage.used << usage.free << '\n';
             }
         } else {
             json.field("ok", false).field("problem", line.problem);
             if (!args.json) {
-                std::cout << std::setw(25) << local << std::setw(6) << page << std::setw(25) << base << "line "
+                out.text() << std::setw(25) << local << std::setw(6) << page << std::setw(25) << base << "line "
                           << line.line << ": " << line.problem << '\n';
             }
         }
         json.end_object();
     }
     if (args.json) {
-        emit(json.end_array().end_object());
+        emit(out, json.end_array().end_object());
     }
     // The rest is still shown; the damage is in its rows and summed up here.
     const auto bad =
         std::count_if(state.pools().begin(), state.pools().end(), [](const PoolLine &l) { return !l.pool; });
     if (bad != 0) {
-        std::cerr << "wwnpool: " << bad << " line(s) of " << state.path().string()
+        std::cerr << "wwnpool: " << bad << " line(s) of " << shown(state.path().string())
                   << " cannot be trusted; changes are refused until 'wwnpool init --page P --force' resets that pool "
                      "or the line is repaired by hand\n";
         return kBadState;
@@ -61,40 +64,33 @@ int pools_status(const Args &args) {
     return kDone;
 }
 
-int addresses_status(const Args &args) {
-    std::vector<revevidozi::Wwn> addresses;
-    for (const auto &text : args.operands) {
-        addresses.push_back(parse_wwn(text));
+int addresses_status(const Args &args, Output &out) {
+    const std::vector<revevidozi::Wwn> addresses = wwn_operands(args);
+    for (const auto &address : addresses) {
+        pool_origin(address);
     }
-    StateFile state(state_path(args), Access::kRead);
+    StateFile state(state_location(args), Access::kRead);
     Json json;
     json.begin_object().field("command", "status").begin_array("addresses");
-    int exit = kDone;
     for (const auto &address : addresses) {
         const revevidozi::PoolOrigin origin = pool_origin(address);
-        PoolLine *line = state.find(revevidozi::pool_base(origin.local, origin.page));
-        std::string answer = "free";
-        if (line != nullptr && !line->pool) {
-            answer = "unknown (line " + std::to_string(line->line) + ": " + line->problem + ")";
-            exit = kBadState;
-        } else if (line != nullptr && line->pool->in_use(address)) {
-            answer = "in use";
-        }
+        PoolLine *line = state.trusted(revevidozi::pool_base(origin.local, origin.page));
+        const char *answer = line != nullptr && pool_of(*line).in_use(address) ? "in use" : "free";
         json.begin_object().field("wwn", address.str()).field("state", answer).end_object();
         if (!args.json) {
-            std::cout << address.str() << ' ' << answer << '\n';
+            out.text() << address.str() << ' ' << answer << '\n';
         }
     }
     if (args.json) {
-        emit(json.end_array().end_object());
+        emit(out, json.end_array().end_object());
     }
-    return exit;
+    return kDone;
 }
 
 } // namespace
 
-int cmd_status(const Args &args) {
-    return args.operands.empty() ? pools_status(args) : addresses_status(args);
+int cmd_status(const Args &args, Output &out) {
+    return args.operands.empty() ? pools_status(args, out) : addresses_status(args, out);
 }
 
 } // namespace wwnpool

@@ -2,98 +2,96 @@
 // each in the pool its own bits name. All or nothing: if one address is
 // refused, the state is left as it was.
 #include "commands.hpp"
-#include "local_wwn.hpp"
 
 namespace wwnpool {
 namespace {
 
 enum class Change { kTake, kRelease };
 
-int change_addresses(const Args &args, Change change) {
-    const char *name = change == Change::kTake ? "take" : "release";
-    if (args.operands.empty()) {
-        throw Failure(kBadUsage, std::string(name) + " needs at least one WWN; see 'wwnpool " + name + " --help'");
+int change_addresses(const Args &args, Output &out, Change change) {
+    const bool take = change == Change::kTake;
+    const std::vector<revevidozi::Wwn> addresses = wwn_operands(args);
+    for (const auto &address : addresses) {
+        pool_origin(address);
     }
-    std::vector<revevidozi::Wwn> addresses;
-    for (const auto &text : args.operands) {
-        addresses.push_back(parse_wwn(text));
-    }
-    StateFile state(state_path(args), Access::kChange);
+    StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
     for (const auto &address : addresses) {
         const revevidozi::PoolOrigin origin = pool_origin(address);
-        PoolLine *line = pool_line(state, origin.local, origin.page, change == Change::kTake);
-        std::error_code ec;
+        PoolLine *line = pool_line(state, origin.local, origin.page, take);
         if (line == nullptr) {
             throw Failure(kRefused, address.str() + " is already free (its pool has no addresses allocated)");
         }
         revevidozi::Pool &pool = pool_of(*line);
-        if (change == Change::kTake) {
+        std::error_code ec;
+        if (take) {
             pool.take(address, ec);
         } else {
             pool.release(address, ec);
         }
         if (ec == revevidozi::errc::address_in_use || ec == revevidozi::errc::address_free) {
-            throw Failure(kRefused,
-                          address.str() + " is " +
-                              (ec == revevidozi::errc::address_in_use ? "already allocated" : "already free") +
-                              "; nothing was changed");
+            throw Failure(kRefused, address.str() + " is " +
+                                        (ec == revevidozi::errc::address_in_use ? "already allocated" : "already free") +
+                                        "; nothing was changed");
         }
         if (ec) {
             throw Failure(kBadUsage, address.str() + ": " + ec.message());
         }
     }
+    out.changed(take ? "took" : "released", addresses, take ? "release" : "take");
     state.save();
     if (args.json) {
         Json json;
-        json.begin_object().field("command", name).begin_array("addresses");
+        json.begin_object().field("command", args.command).begin_array("addresses");
         for (const auto &a : addresses) {
             json.value(a.str());
         }
-        emit(json.end_array().end_object());
+        emit(out, json.end_array().end_object());
     } else {
         for (const auto &a : addresses) {
-            std::cout << (change == Change::kTake ? "taken " : "released ") << a.str() << '\n';
+            out.text() << (take ? "taken " : "released ") << a.str() << '\n';
         }
     }
     return kDone;
 }
 
-int release_all(const Args &args) {
+int release_all(const Args &args, Output &out) {
     if (!args.operands.empty()) {
         throw Failure(kBadUsage, "release --all takes no WWN; name the pool with --page");
     }
-    const revevidozi::Wwn local = resolve_local_wwn(args);
-    StateFile state(state_path(args), Access::kChange);
+    explicit_local(args);
+    StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
-    PoolLine *line = pool_line(state, local, page_of(args), false);
-    std::uint32_t released = 0;
+    const LocalIdentity local = host_identity(args, state);
+    PoolLine *line = pool_line(state, local.wwn, page_of(args), false);
+    std::vector<revevidozi::Wwn> released;
     if (line != nullptr) {
         revevidozi::Pool &pool = pool_of(*line);
-        released = pool.usage().used;
+        released = pool.allocated();
         pool.release_all();
+        out.changed("released", released, "take");
         state.save();
     }
-    const revevidozi::Wwn base = revevidozi::pool_base(local, page_of(args));
+    const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
     if (args.json) {
         Json json;
         json.begin_object().field("command", "release");
         describe_pool(json, base);
-        emit(json.field("released", std::uint64_t{released}).end_object());
+        emit(out, json.field("released", std::uint64_t{released.size()}).end_object());
     } else {
-        std::cout << "released " << released << " addresses of pool " << base.str() << '\n';
+        out.text() << "released " << released.size() << " addresses of pool " << base.str() << '\n';
     }
     return kDone;
 }
 
 } // namespace
 
-int cmd_take(const Args &args) {
-    return change_addresses(args, Change::kTake);
+int cmd_take(const Args &args, Output &out) {
+    return change_addresses(args, out, Change::kTake);
 }
 
-int cmd_release(const Args &args) {
-    return args.all ? release_all(args) : change_addresses(args, Change::kRelease);
+int cmd_release(const Args &args, Output &out) {
+    return args.all ? release_all(args, out) : change_addresses(args, out, Change::kRelease);
 }
 
 } // namespace wwnpool

@@ -1,6 +1,10 @@
 // A minimal JSON writer for --json: objects, arrays, strings and numbers,
-// written in order, with commas placed as values are added.
+// written in order, with commas placed as values are added. Strings come out
+// as valid UTF-8 whatever bytes they held: a byte that is not part of a
+// well-formed sequence becomes U+FFFD.
 #pragma once
+
+#include "text.hpp"
 
 #include <cstdint>
 #include <string>
@@ -29,6 +33,11 @@ class Json {
     Json &field(std::string_view key, bool value) {
         prefix(key);
         out_ += value ? "true" : "false";
+        return *this;
+    }
+    Json &null_field(std::string_view key) {
+        prefix(key);
+        out_ += "null";
         return *this;
     }
     Json &value(std::string_view v) { return field({}, v); }
@@ -60,8 +69,15 @@ class Json {
     void quote(std::string_view s) {
         static constexpr char kHex[] = "0123456789abcdef";
         out_ += '"';
-        for (char c : s) {
+        for (std::size_t i = 0; i < s.size();) {
+            const char c = s[i];
             const auto u = static_cast<unsigned char>(c);
+            const std::size_t n = utf8_length(s, i);
+            if (n == 0) {
+                out_ += "\\ufffd";
+                ++i;
+                continue;
+            }
             if (c == '"' || c == '\\') {
                 out_ += '\\';
                 out_ += c;
@@ -70,8 +86,9 @@ class Json {
                 out_ += kHex[u >> 4];
                 out_ += kHex[u & 15];
             } else {
-                out_ += c;
+                out_.append(s.substr(i, n));
             }
+            i += n;
         }
         out_ += '"';
     }

@@ -2,8 +2,16 @@
 // pools in a state file.
 #include "commands.hpp"
 
+#include "text.hpp"
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace wwnpool {
 namespace {
@@ -12,7 +20,7 @@ enum Option : unsigned { kPage = 1, kForce = 2, kAll = 4 };
 
 struct Command {
     const char *name;
-    int (*run)(const Args &);
+    int (*run)(const Args &, Output &);
     unsigned options; // which of --page, --force, --all it takes
     const char *usage;
     const char *summary;
@@ -39,19 +47,24 @@ const Command kCommands[] = {
     {"decode", cmd_decode, 0, "decode WWN...", "show what pool an address belongs to",
      "Prints the NAA type, local WWN, page and index of each pool address. Needs no state.\n"},
     {"dump", cmd_dump, kPage, "dump [--page P]", "print a pool's block in hex",
-     "Prints the block of the pool of page P as the library dumps it, damaged or not.\n"},
+     "Prints the block of the pool of page P as the library dumps it; a damaged one too, with exit code 3.\n"},
+    {"local", cmd_local, 0, "local", "show the local WWN that names this host's pools",
+     "Prints the local WWN and where it comes from: --local, WWNPOOL_LOCAL, the pools already in the state\n"
+     "file, or a network interface (and whether its MAC is universally or locally administered).\n"},
 };
 
 constexpr const char *kGlobalHelp =
     "Options for every command:\n"
-    "  --state PATH   the state file (default $WWNPOOL_STATE, else $XDG_STATE_HOME/wwnpool/pools,\n"
-    "                 else ~/.local/state/wwnpool/pools)\n"
-    "  --local WWN    the local WWN, 10:00 + the host's IEEE address (default $WWNPOOL_LOCAL, else\n"
-    "                 10:00 + the MAC address of the first interface with a universal one)\n"
+    "  --state PATH   the state file (default $WWNPOOL_STATE, else the host's /var/lib/wwnpool/pools)\n"
+    "  --local WWN    the local WWN, 10:00 + the host's IEEE address (default $WWNPOOL_LOCAL, else the one\n"
+    "                 the state file's pools share, else 10:00 + the MAC of the first hardware interface,\n"
+    "                 universally administered MACs first; 'wwnpool local' shows it)\n"
     "  --json         one JSON document on standard output\n"
     "  --help         this help\n"
+    "  --             ends the options\n"
     "WWNs may be written 20:00:12:34:56:78:9a:bc, with dashes, as 16 hex digits, or 0x + hex digits.\n"
-    "Exit codes: 0 done, 1 refused by the pool, 2 bad usage or input, 3 state file unusable.\n";
+    "Exit codes: 0 done, 1 refused by the pool, 2 bad usage or input, 3 state file unusable,\n"
+    "4 the answer could not be written (standard error then names what was changed).\n";
 
 void usage(std::ostream &out) {
     out << "usage: wwnpool [options] COMMAND [ARGS]\n\nCommands:\n";
@@ -74,47 +87,87 @@ std::uint32_t parse_page(const std::string &text) {
     std::uint32_t page = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), page);
     if (error != std::errc() || end != text.data() + text.size() || page > 7) {
-        throw Failure(kBadUsage, "'" + text + "' is not a page; pages are 0 to 7");
+        throw Failure(kBadUsage, "'" + shown(text) + "' is not a page; pages are 0 to 7");
     }
     return page;
+}
+
+// Whether --json is on the command line, so that even a failure to parse it
+// answers with a JSON document.
+bool wants_json(int argc, char **argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 Args parse_args(int argc, char **argv, bool &version) {
     Args args;
     unsigned seen = 0;
+    bool options_done = false;
+    std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const auto value = [&](const char *option) {
+        if (!options_done && arg == "--") {
+            options_done = true;
+            continue;
+        }
+        const bool option = !options_done && arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9');
+        if (!option) {
+            if (args.command.empty()) {
+                args.command = arg;
+            } else {
+                args.operands.push_back(arg);
+            }
+            continue;
+        }
+        const std::size_t eq = arg.starts_with("--") ? arg.find('=') : std::string::npos;
+        const std::string name = arg == "-h" ? "--help" : arg.substr(0, eq);
+        if (std::find(given.begin(), given.end(), name) != given.end()) {
+            throw Failure(kBadUsage, name + " is given twice; give it once");
+        }
+        given.push_back(name);
+        const auto value = [&]() {
+            if (eq != std::string::npos) {
+                return arg.substr(eq + 1);
+            }
             if (i + 1 >= argc) {
-                throw Failure(kBadUsage, std::string(option) + " needs a value; see 'wwnpool --help'");
+                throw Failure(kBadUsage, name + " needs a value; see 'wwnpool --help'");
             }
             return std::string(argv[++i]);
         };
-        if (arg == "--help" || arg == "-h") {
-            args.help = true;
-        } else if (arg == "--version") {
-            version = true;
-        } else if (arg == "--json") {
-            args.json = true;
-        } else if (arg == "--state") {
-            args.state_path = value("--state");
-        } else if (arg == "--local") {
-            args.local = value("--local");
-        } else if (arg == "--page") {
-            args.page = parse_page(value("--page"));
+        const auto flag = [&]() {
+            if (eq != std::string::npos) {
+                throw Failure(kBadUsage, name + " takes no value; see 'wwnpool --help'");
+            }
+            return true;
+        };
+        if (name == "--help") {
+            args.help = flag();
+        } else if (name == "--version") {
+            version = flag();
+        } else if (name == "--json") {
+            args.json = flag();
+        } else if (name == "--state") {
+            args.state_path = value();
+            if (args.state_path->empty()) {
+                throw Failure(kBadUsage, "--state needs a path; leave it out to use the host's state");
+            }
+        } else if (name == "--local") {
+            args.local = value();
+        } else if (name == "--page") {
+            args.page = parse_page(value());
             seen |= kPage;
-        } else if (arg == "--force") {
-            args.force = true;
+        } else if (name == "--force") {
+            args.force = flag();
             seen |= kForce;
-        } else if (arg == "--all") {
-            args.all = true;
+        } else if (name == "--all") {
+            args.all = flag();
             seen |= kAll;
-        } else if (arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9')) {
-            throw Failure(kBadUsage, "unknown option '" + arg + "'; see 'wwnpool --help'");
-        } else if (args.command.empty()) {
-            args.command = arg;
         } else {
-            args.operands.push_back(arg);
+            throw Failure(kBadUsage, "unknown option '" + shown(arg) + "'; see 'wwnpool --help'");
         }
     }
     if (const Command *c = find_command(args.command); c != nullptr && (seen & ~c->options) != 0) {
@@ -127,6 +180,25 @@ Args parse_args(int argc, char **argv, bool &version) {
     return args;
 }
 
+// Reports a failure: one line on standard error and, with --json, the error
+// document on standard output in place of anything the command printed.
+int fail(Output &out, bool json, Exit exit, const std::string &text) {
+    const std::string message = shown(text);
+    out.discard();
+    if (json) {
+        Json doc;
+        doc.begin_object()
+            .begin_object("error")
+            .field("exit", std::uint64_t(exit))
+            .field("message", message)
+            .end_object()
+            .end_object();
+        write_fully(STDOUT_FILENO, doc.str() + "\n");
+    }
+    write_fully(STDERR_FILENO, "wwnpool: " + message + "\n");
+    return exit;
+}
+
 } // namespace
 
 revevidozi::Wwn parse_wwn(const std::string &text) {
@@ -134,59 +206,70 @@ revevidozi::Wwn parse_wwn(const std::string &text) {
     if (auto wwn = revevidozi::Wwn::parse(text, &why)) {
         return *wwn;
     }
-    throw Failure(kBadUsage, "'" + text + "' is not a WWN (" + why + "); write it like 20:00:12:34:56:78:9a:bc");
+    throw Failure(kBadUsage, "'" + shown(text) + "' is not a WWN (" + why + "); write it like 20:00:12:34:56:78:9a:bc");
 }
 
-int run(int argc, char **argv) {
-    bool json = false;
+int run(int argc, char **argv, bool stdout_closed) {
+    const bool json = wants_json(argc, argv);
+    Output out;
     try {
+        if (stdout_closed) {
+            throw Failure(kOutput, "standard output is closed, so no answer could be given; nothing was done");
+        }
         bool version = false;
         const Args args = parse_args(argc, argv, version);
-        json = args.json;
+        out.repeat_options(args);
         if (version) {
-            std::cout << "wwnpool " << REVEVIDOZI_VERSION_STRING << " (revevidozi " << REVEVIDOZI_VERSION_STRING
-                      << ")\n";
-            return kDone;
-        }
-        if (args.command.empty() || args.command == "help") {
-            if (args.help || args.command == "help") {
-                usage(std::cout);
-                return kDone;
+            out.text() << "wwnpool " << REVEVIDOZI_VERSION_STRING << " (revevidozi " << REVEVIDOZI_VERSION_STRING
+                       << ")\n";
+        } else if (args.command.empty() && !args.help) {
+            throw Failure(kBadUsage, "no command given; see 'wwnpool --help'");
+        } else if (args.command.empty() || args.command == "help") {
+            usage(out.text());
+        } else {
+            const Command *command = find_command(args.command);
+            if (command == nullptr) {
+                throw Failure(kBadUsage, "unknown command '" + shown(args.command) + "'; see 'wwnpool --help'");
             }
-            usage(std::cerr);
-            return kBadUsage;
+            if (args.help) {
+                out.text() << "usage: wwnpool [options] " << command->usage << "\n\n"
+                           << command->details << "\n"
+                           << kGlobalHelp;
+            } else {
+                const int exit = command->run(args, out);
+                out.flush();
+                return exit;
+            }
         }
-        const Command *command = find_command(args.command);
-        if (command == nullptr) {
-            throw Failure(kBadUsage, "unknown command '" + args.command + "'; see 'wwnpool --help'");
-        }
-        if (args.help) {
-            std::cout << "usage: wwnpool [options] " << command->usage << "\n\n"
-                      << command->details << "\n"
-                      << kGlobalHelp;
-            return kDone;
-        }
-        return command->run(args);
+        out.flush();
+        return kDone;
     } catch (const Failure &failure) {
-        if (json) {
-            Json doc;
-            emit(doc.begin_object()
-                     .begin_object("error")
-                     .field("exit", std::uint64_t(failure.exit))
-                     .field("message", failure.what())
-                     .end_object()
-                     .end_object());
-        }
-        std::cerr << "wwnpool: " << failure.what() << '\n';
-        return failure.exit;
+        const std::string changes = out.changes();
+        return fail(out, json, failure.exit,
+                    failure.after_change && !changes.empty() ? failure.what() + std::string("; this command ") + changes
+                                                             : failure.what());
     } catch (const std::exception &e) {
-        std::cerr << "wwnpool: " << e.what() << '\n';
-        return kBadState;
+        return fail(out, json, kBadState, std::string("unexpected error: ") + e.what() + "; " + out.changes());
+    } catch (...) {
+        return fail(out, json, kBadState, "unexpected error; " + out.changes());
     }
 }
 
 } // namespace wwnpool
 
 int main(int argc, char **argv) {
-    return wwnpool::run(argc, argv);
+    // A reader that went away is an error to report, not a signal to die of.
+    std::signal(SIGPIPE, SIG_IGN);
+    // With descriptors 0 to 2 closed at start, the state or lock file would
+    // be opened on one of them and receive what is meant for the terminal.
+    bool stdout_closed = false;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            if (::open("/dev/null", O_RDWR) != fd) {
+                return wwnpool::kOutput;
+            }
+            stdout_closed = stdout_closed || fd == STDOUT_FILENO;
+        }
+    }
+    return wwnpool::run(argc, argv, stdout_closed);
 }

@@ -1,13 +1,44 @@
 #include "commands.hpp"
 
+#include "text.hpp"
+
+#include <algorithm>
+
 namespace wwnpool {
 
-PoolLine *pool_line(StateFile &state, const revevidozi::Wwn &local, std::uint32_t page, bool create) {
+std::vector<revevidozi::Wwn> wwn_operands(const Args &args) {
+    if (args.operands.empty()) {
+        throw Failure(kBadUsage,
+                      args.command + " needs at least one WWN; see 'wwnpool " + args.command + " --help'");
+    }
+    std::vector<revevidozi::Wwn> addresses;
+    for (const auto &text : args.operands) {
+        const revevidozi::Wwn address = parse_wwn(text);
+        if (std::find(addresses.begin(), addresses.end(), address) != addresses.end()) {
+            throw Failure(kBadUsage, address.str() + " is given twice; name each address once");
+        }
+        addresses.push_back(address);
+    }
+    return addresses;
+}
+
+PoolLine *pool_line(StateFile &state, const revevidozi::Wwn &local, std::uint32_t page, bool create,
+                    const LocalIdentity *named_by) {
     const revevidozi::Wwn base = revevidozi::pool_base(local, page);
     if (PoolLine *line = state.find(base)) {
         return line;
     }
-    return create ? &state.add(revevidozi::Pool::create(local, page)) : nullptr;
+    if (!create) {
+        return nullptr;
+    }
+    if (named_by != nullptr) {
+        notice_new_pool(*named_by);
+    }
+    return &state.add(revevidozi::Pool::create(local, page));
+}
+
+LocalIdentity host_identity(const Args &args, const StateFile &state) {
+    return resolve_local(args, state.recorded_local());
 }
 
 revevidozi::Pool &pool_of(PoolLine &line) {
@@ -26,11 +57,11 @@ revevidozi::PoolOrigin pool_origin(const revevidozi::Wwn &address) {
                                  "); pool addresses begin with 2 or 5");
 }
 
-void print_addresses(const Args &args, const char *command, const revevidozi::Wwn &base,
+void print_addresses(const Args &args, Output &out, const char *command, const revevidozi::Wwn &base,
                      const std::vector<revevidozi::Wwn> &addresses) {
     if (!args.json) {
         for (const auto &a : addresses) {
-            std::cout << a.str() << '\n';
+            out.text() << a.str() << '\n';
         }
         return;
     }
@@ -41,7 +72,7 @@ void print_addresses(const Args &args, const char *command, const revevidozi::Ww
     for (const auto &a : addresses) {
         json.value(a.str());
     }
-    emit(json.end_array().end_object());
+    emit(out, json.end_array().end_object());
 }
 
 void describe_pool(Json &json, const revevidozi::Wwn &base) {

@@ -1,10 +1,11 @@
 #include "state_file.hpp"
 
+#include "text.hpp"
+
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <string_view>
+#include <unordered_map>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -16,51 +17,58 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kBlockDigits = std::size_t{2} * WWN_POOL_CFG_SIZE;
+constexpr std::size_t kBaseDigits = 32; // the version, mbz, reserved and base bytes
+constexpr off_t kMaxFileSize = off_t{16} << 20;
+constexpr int kMaxUnreadableLines = 1000;
 constexpr const char *kHeader = "# wwnpool state: one pool per line, its 152-byte block as hex text\n";
 
-[[noreturn]] void fail_io(const std::string &what, const fs::path &path) {
-    throw Failure(kBadState, what + " " + path.string() + ": " + std::strerror(errno) +
-                                 "; check the path and its permissions, or choose another with --state");
+bool all_hex(std::string_view s) {
+    return s.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
-bool all_hex(const std::string &s) {
-    return s.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+// The base a line names in its digits 16..31, if they are there and are a
+// pool base: a cut line still tells which pool it was.
+std::optional<revevidozi::Wwn> claimed_base(std::string_view text) {
+    if (text.size() < kBaseDigits || !all_hex(text.substr(0, kBaseDigits))) {
+        return std::nullopt;
+    }
+    const auto base = revevidozi::Wwn::parse(text.substr(16, 16));
+    const wwn_t raw = base->raw();
+    return wwn_pool_validate_base_addr(&raw) == WWN_POOL_OK ? base : std::nullopt;
 }
 
-PoolLine read_line(int number, const std::string &text) {
-    PoolLine line;
-    line.line = number;
-    line.text = text;
+// Only zeros where this tool never writes anything else: a block the library
+// verifies but that has other bytes there was not written by this tool.
+bool unused_bytes_zero(const revevidozi::Pool::Block &block) {
+    for (std::size_t i : {1, 2, 3, 4, 5, 6, 7, 148, 149, 150, 151}) {
+        if (block[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+PoolLine read_line(int number, std::string_view text) {
+    PoolLine line{number, std::string(text), claimed_base(text), std::nullopt, {}};
     if (text.size() != kBlockDigits || !all_hex(text)) {
-        line.problem = "not a pool block (expected " + std::to_string(kBlockDigits) + " hex digits)";
+        line.problem = "not a pool block (expected " + std::to_string(kBlockDigits) + " hex digits, found " +
+                       std::to_string(text.size()) + " characters)";
         return line;
     }
     revevidozi::Pool::Block block{};
     string_to_hbytes(text.data(), block.data(), WWN_POOL_CFG_SIZE);
-    std::uint64_t base = 0;
-    for (int i = 8; i < 16; ++i) {
-        base = (base << 8) | block[static_cast<std::size_t>(i)];
-    }
-    line.base = revevidozi::Wwn(base);
     std::error_code ec;
-    line.pool = revevidozi::Pool::adopt(block, ec);
+    auto pool = revevidozi::Pool::adopt(block, ec);
     if (ec) {
         line.problem = ec.message();
+    } else if (!line.base) {
+        line.problem = "its base " + pool->base().str() + " is not the base of a pool";
+    } else if (!unused_bytes_zero(block)) {
+        line.problem = "bytes that must be zero are not";
+    } else {
+        line.pool = std::move(pool);
     }
     return line;
-}
-
-void write_all(int fd, const std::string &data, const fs::path &path) {
-    for (std::size_t done = 0; done < data.size();) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            fail_io("cannot write", path);
-        }
-        done += static_cast<std::size_t>(n);
-    }
 }
 
 } // namespace
@@ -73,85 +81,152 @@ std::string block_text(const revevidozi::Pool &pool) {
     return text;
 }
 
-fs::path state_path(const Args &args) {
-    if (args.state_path) {
-        return *args.state_path;
+StateFile::StateFile(StateLocation location, Access access)
+    : location_(std::move(location)), target_(follow_symlinks(location_.path)) {
+    struct stat st {};
+    if (::lstat(target_.c_str(), &st) == 0) {
+        check_kind(st);
+    } else if (errno != ENOENT) {
+        fail_io("cannot read", target_, errno);
     }
-    const auto env = [](const char *name) -> std::optional<std::string> {
-        const char *v = std::getenv(name);
-        return v != nullptr && *v != '\0' ? std::optional<std::string>(v) : std::nullopt;
-    };
-    if (auto p = env("WWNPOOL_STATE")) {
-        return *p;
-    }
-    if (auto p = env("XDG_STATE_HOME")) {
-        return fs::path(*p) / "wwnpool" / "pools";
-    }
-    if (auto p = env("HOME")) {
-        return fs::path(*p) / ".local" / "state" / "wwnpool" / "pools";
-    }
-    throw Failure(kBadState, "cannot place the state file: HOME is not set; give one with --state PATH");
-}
-
-StateFile::StateFile(fs::path path, Access access) : path_(std::move(path)) {
-    const fs::path folder = path_.has_parent_path() ? path_.parent_path() : fs::path(".");
-    std::error_code ec;
     if (access == Access::kChange) {
-        fs::create_directories(folder, ec);
-        if (ec) {
-            errno = ec.value();
-            fail_io("cannot create the folder of", path_);
-        }
+        lock();
     }
-    if (fs::exists(folder, ec)) {
-        const fs::path lock = path_.string() + ".lock";
-        lock_fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (lock_fd_ < 0 && access == Access::kRead) {
-            lock_fd_ = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
-        }
-        if (lock_fd_ < 0 && (access == Access::kChange || errno != ENOENT)) {
-            fail_io("cannot open the lock file", lock);
-        }
-        while (lock_fd_ >= 0 && ::flock(lock_fd_, access == Access::kChange ? LOCK_EX : LOCK_SH) != 0) {
-            if (errno != EINTR) {
-                fail_io("cannot lock", lock);
-            }
-        }
-    }
-
-    std::ifstream file(path_);
-    if (!file) {
-        if (fs::exists(path_, ec)) {
-            fail_io("cannot read", path_);
-        }
-        return; // no state yet
-    }
-    std::string text;
-    for (int number = 1; std::getline(file, text); ++number) {
-        while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t')) {
-            text.pop_back();
-        }
-        if (!text.empty() && text.front() != '#') {
-            pools_.push_back(read_line(number, text));
-        }
-    }
-    if (file.bad()) {
-        fail_io("cannot read", path_);
-    }
-    // Two lines for one pool cannot both be right.
-    for (std::size_t i = 0; i < pools_.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            if (pools_[i].base && pools_[i].base == pools_[j].base && pools_[i].problem.empty()) {
-                pools_[i].problem = "a second block for the pool of line " + std::to_string(pools_[j].line);
-                pools_[i].pool.reset();
-            }
-        }
-    }
+    read();
 }
 
 StateFile::~StateFile() {
     if (lock_fd_ >= 0) {
         ::close(lock_fd_); // releases the lock
+    }
+}
+
+void StateFile::check_kind(const struct stat &st) const {
+    if (!S_ISREG(st.st_mode)) {
+        throw Failure(kBadState, shown(target_.string()) +
+                                     " is not a regular file; name the state file itself with --state");
+    }
+    if (st.st_nlink > 1) {
+        throw Failure(kBadState, shown(target_.string()) + " has " + std::to_string(st.st_nlink) +
+                                     " hard links; the state must be one file: keep one name and remove the others, "
+                                     "or use a symbolic link");
+    }
+}
+
+void StateFile::lock() {
+    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        fail_io("cannot create the folder of", target_, ec.value());
+    }
+    // Refused now rather than after the work: the new file is made in there.
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) != 0) {
+        fail_io("cannot change files in", folder, errno);
+    }
+    // Never follow a link here: one planted as the lock would make root
+    // create or open any file it points to.
+    const fs::path lock = target_.string() + ".lock";
+    constexpr int kFlags = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    lock_fd_ = ::open(lock.c_str(), O_RDWR | kFlags, 0644);
+    if (lock_fd_ < 0 && errno == EACCES) {
+        lock_fd_ = ::open(lock.c_str(), O_RDONLY | kFlags, 0644); // flock needs no write access
+    }
+    if (lock_fd_ < 0 && errno == ELOOP) {
+        throw Failure(kBadState, shown(lock.string()) + " is a symbolic link, which is never followed; remove it, "
+                                                        "then try again");
+    }
+    if (lock_fd_ < 0) {
+        fail_io("cannot open the lock file", lock, errno);
+    }
+    struct stat st {};
+    if (::fstat(lock_fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        throw Failure(kBadState, shown(lock.string()) + " is not a regular file; remove it, then try again");
+    }
+    while (::flock(lock_fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            fail_io("cannot lock", lock, errno);
+        }
+    }
+}
+
+void StateFile::read() {
+    // O_NONBLOCK: a FIFO put there since the check must not hang the reader.
+    const int fd = ::open(target_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            return; // no state yet
+        }
+        fail_io("cannot read", target_, errno);
+    }
+    std::string data;
+    try {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) {
+            fail_io("cannot read", target_, errno);
+        }
+        check_kind(st);
+        owner_ = FileOwner{static_cast<mode_t>(st.st_mode & 07777), st.st_uid, st.st_gid};
+        data.resize(static_cast<std::size_t>(kMaxFileSize) + 1);
+        std::size_t size = 0;
+        while (size < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + size, data.size() - size);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                fail_io("cannot read", target_, errno);
+            }
+            if (n == 0) {
+                break;
+            }
+            size += static_cast<std::size_t>(n);
+        }
+        if (size > static_cast<std::size_t>(kMaxFileSize)) {
+            throw Failure(kBadState, shown(target_.string()) +
+                                         " is larger than 16 MiB, far more than any state file; check that "
+                                         "--state names the right file");
+        }
+        data.resize(size);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+
+    std::unordered_map<std::uint64_t, std::size_t> first_of_pool;
+    int unreadable = 0;
+    std::string_view rest = data;
+    for (int number = 1; !rest.empty(); ++number) {
+        const std::size_t end = rest.find('\n');
+        std::string_view text = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t')) {
+            text.remove_suffix(1);
+        }
+        if (text.empty() || text.front() == '#') {
+            continue;
+        }
+        PoolLine line = read_line(number, text);
+        if (!line.base && ++unreadable > kMaxUnreadableLines) {
+            throw Failure(kBadState, shown(target_.string()) + " has more than " +
+                                         std::to_string(kMaxUnreadableLines) +
+                                         " lines that are not pool blocks; check that --state names the right file");
+        }
+        if (line.base) {
+            const auto [first, fresh] = first_of_pool.emplace(line.base->value(), pools_.size());
+            if (!fresh) {
+                // Two lines for one pool cannot both be right.
+                PoolLine &other = pools_[first->second];
+                line.problem = "the pool of line " + std::to_string(other.line) + " again";
+                line.pool.reset();
+                if (other.pool) {
+                    other.problem = "the same pool is on line " + std::to_string(line.line) + " too";
+                    other.pool.reset();
+                }
+            }
+        }
+        pools_.push_back(std::move(line));
     }
 }
 
@@ -164,14 +239,36 @@ PoolLine *StateFile::find(const revevidozi::Wwn &base) {
     return nullptr;
 }
 
-void StateFile::require_trustworthy(const PoolLine *spared) const {
+std::string StateFile::reset_advice(const PoolLine &line) const {
+    if (!line.base) {
+        return "; it cannot tell which pool it held, so repair or remove that line by hand";
+    }
+    const revevidozi::PoolOrigin origin = revevidozi::origin_of(*line.base);
+    const std::string state = location_.host_default ? "" : " --state '" + shown(location_.path.string()) + "'";
+    return "; to give up its addresses, reset that pool with 'wwnpool" + state + " --local " + origin.local.str() +
+           " init --page " + std::to_string(origin.page) + " --force' (all its addresses become free)";
+}
+
+PoolLine *StateFile::trusted(const revevidozi::Wwn &base) {
+    PoolLine *found = nullptr;
+    for (auto &line : pools_) {
+        if (!line.base || (line.base == base && !line.pool)) {
+            throw Failure(kBadState, shown(location_.path.string()) + " line " + std::to_string(line.line) + ": " +
+                                         line.problem + ", so nothing can be said about pool " + base.str() +
+                                         reset_advice(line));
+        }
+        if (line.base == base && found == nullptr) {
+            found = &line;
+        }
+    }
+    return found;
+}
+
+void StateFile::require_trustworthy(const std::optional<revevidozi::Wwn> &spared) const {
     for (const auto &line : pools_) {
-        if (!line.pool && &line != spared) {
-            std::string hint = line.base ? "; if it is the pool of page P of this host, reset it with 'wwnpool init "
-                                           "--page P --force' (all its addresses become free)"
-                                         : "; repair or remove that line by hand";
-            throw Failure(kBadState, path_.string() + " line " + std::to_string(line.line) + ": " + line.problem +
-                                         "; the file is left as it is" + hint);
+        if (!line.pool && !(spared && line.base == spared)) {
+            throw Failure(kBadState, shown(location_.path.string()) + " line " + std::to_string(line.line) + ": " +
+                                         line.problem + "; the file is left as it is" + reset_advice(line));
         }
     }
 }
@@ -184,51 +281,68 @@ PoolLine &StateFile::add(revevidozi::Pool pool) {
     return pools_.back();
 }
 
+PoolLine &StateFile::reset(revevidozi::Pool pool) {
+    const revevidozi::Wwn base = pool.base();
+    PoolLine *first = find(base);
+    if (first == nullptr) {
+        return add(std::move(pool));
+    }
+    first->pool = std::move(pool);
+    first->problem.clear();
+    const int keep = first->line;
+    std::erase_if(pools_, [&](const PoolLine &l) { return l.base == base && l.line != keep; });
+    return *find(base);
+}
+
+std::optional<revevidozi::Wwn> StateFile::recorded_local() const {
+    std::optional<revevidozi::Wwn> local;
+    for (const auto &line : pools_) {
+        if (line.base) {
+            const revevidozi::Wwn own = revevidozi::origin_of(*line.base).local;
+            if (local && *local != own) {
+                return std::nullopt;
+            }
+            local = own;
+        }
+    }
+    return local;
+}
+
 void StateFile::save() {
     std::string data = kHeader;
     for (const auto &line : pools_) {
         data += line.pool ? block_text(*line.pool) : line.text;
         data += '\n';
     }
-    const fs::path folder = path_.has_parent_path() ? path_.parent_path() : fs::path(".");
-    const std::string temp_prefix = "." + path_.filename().string() + ".";
-    // Under the exclusive lock no other writer is at work, so any temporary
-    // file left here is from one that was killed: remove it.
-    std::error_code ec;
-    for (const auto &entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() == temp_prefix.size() + 6 && name.starts_with(temp_prefix)) {
-            fs::remove(entry.path(), ec);
-        }
-    }
-    std::string temp = (folder / (temp_prefix + "XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        fail_io("cannot create a temporary file beside", path_);
-    }
     try {
-        write_all(fd, data, temp);
-        if (::fsync(fd) != 0) {
-            fail_io("cannot flush", temp);
+        replace_file(target_, data, owner_);
+    } catch (const NotDurable &e) {
+        throw Failure(kBadState,
+                      shown(target_.string()) + " was rewritten, but " + e.what() + " (" + e.code().message() +
+                          "), so the change may not survive a crash; check the disk",
+                      true);
+    } catch (const std::system_error &e) {
+        const int error = e.code().value();
+        if (location_.host_default && (error == EACCES || error == EPERM || error == EROFS)) {
+            fail_io("cannot change", target_, error);
         }
-    } catch (...) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw;
+        throw Failure(kBadState, shown(e.what()) +
+                                     "; nothing was changed; check the disk and the folder's permissions, or "
+                                     "choose another state file with --state");
     }
-    ::close(fd);
-    if (::rename(temp.c_str(), path_.c_str()) != 0) {
-        const int saved = errno;
-        ::unlink(temp.c_str());
-        errno = saved;
-        fail_io("cannot replace", path_);
+}
+
+void StateFile::fail_io(const std::string &what, const fs::path &file, int error) const {
+    const std::string why = std::strerror(error);
+    if (location_.host_default && (error == EACCES || error == EPERM || error == EROFS)) {
+        throw Failure(kBadState, std::string("the pools belong to this host and live in ") + kHostState +
+                                     ", which this user may not " + (what.starts_with("cannot read") ? "read" : "change") +
+                                     " (" + why +
+                                     "); run as root (or as a member of a group given write access there), or keep a "
+                                     "private state with --state PATH, which no one else shares");
     }
-    // The rename itself must reach the disk too.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    throw Failure(kBadState, what + " " + shown(file.string()) + ": " + why +
+                                 "; check the path and its permissions, or choose another with --state");
 }
 
 } // namespace wwnpool

@@ -1,67 +1,87 @@
 // The state file: one line of hex text per pool, holding the pool's whole
-// 152-byte block. It is read under a lock on a companion "<state>.lock" file
-// (the state file itself is replaced on every change, so it cannot carry the
-// lock), shared for reading and exclusive for a whole read-modify-write, and
-// written by replacing it atomically: a crash leaves the old or the new file,
-// never a mix.
+// 152-byte block. A change holds an exclusive lock on a companion
+// "<state>.lock" file (the state file itself is replaced on every change, so
+// it cannot carry the lock) for its whole read-modify-write, and replaces the
+// file atomically. Reading needs no lock: a reader sees the old file or the
+// new one, whole.
 #pragma once
 
+#include "atomic_file.hpp"
 #include "cli.hpp"
+#include "state_path.hpp"
 
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace wwnpool {
 
-// One pool line of the file.
+// One line of the file that is not a comment.
 struct PoolLine {
     int line = 0;                         // 1-based line number in the file
-    std::string text;                     // as read; written back unchanged if not adopted
-    std::optional<revevidozi::Wwn> base;  // the stored base, if the line holds 152 bytes
-    std::optional<revevidozi::Pool> pool; // the adopted pool, if the library verified it
-    std::string problem;                  // why not, for a line without a pool
+    std::string text;                     // as read
+    std::optional<revevidozi::Wwn> base;  // the pool the line claims, when its base can be read
+    std::optional<revevidozi::Pool> pool; // the pool, when the line can be trusted
+    std::string problem;                  // why not
 };
 
 enum class Access { kRead, kChange };
 
 class StateFile {
   public:
-    // Locks and reads the state at `path`; a missing file holds no pools.
-    StateFile(std::filesystem::path path, Access access);
+    // Checks, locks (for a change) and reads the state; a missing file holds
+    // no pools. A file that is not one regular file of sane size is refused
+    // before anything is created, locked or read.
+    StateFile(StateLocation location, Access access);
     ~StateFile();
     StateFile(const StateFile &) = delete;
     StateFile &operator=(const StateFile &) = delete;
 
-    const std::filesystem::path &path() const { return path_; }
+    const std::filesystem::path &path() const { return location_.path; }
     std::vector<PoolLine> &pools() { return pools_; }
 
-    // The line holding the pool of this base, if any.
+    // The first line that claims the pool of this base, trusted or not.
     PoolLine *find(const revevidozi::Wwn &base);
 
-    // Fails with kBadState naming the first damaged or unreadable line other
-    // than `spared` (the one about to be reset), so nothing is rewritten over
-    // a block that cannot be trusted.
-    void require_trustworthy(const PoolLine *spared = nullptr) const;
+    // The line of this pool for an answer: nullptr when the file has no such
+    // pool; fails with kBadState when the pool's line is damaged or present
+    // twice, or a line that cannot be told apart could be this pool.
+    PoolLine *trusted(const revevidozi::Wwn &base);
 
-    // A fresh pool for (local, page), added as a new line.
+    // Fails with kBadState naming the first line that cannot be trusted,
+    // other than those of the pool `spared` (about to be reset), so nothing
+    // is rewritten over a block that cannot be trusted.
+    void require_trustworthy(const std::optional<revevidozi::Wwn> &spared = {}) const;
+
+    // A fresh pool, added as a new line.
     PoolLine &add(revevidozi::Pool pool);
+    // A fresh pool in place of every line of its base.
+    PoolLine &reset(revevidozi::Pool pool);
+
+    // The local WWN of every pool in the file, when they share one.
+    std::optional<revevidozi::Wwn> recorded_local() const;
 
     // Writes every pool back, atomically.
     void save();
 
   private:
-    std::filesystem::path path_;
+    [[noreturn]] void fail_io(const std::string &what, const std::filesystem::path &file, int error) const;
+    void check_kind(const struct stat &st) const;
+    void lock();
+    void read();
+    std::string reset_advice(const PoolLine &line) const;
+
+    StateLocation location_;
+    std::filesystem::path target_; // the file the path finally names
     int lock_fd_ = -1;
     std::vector<PoolLine> pools_;
+    std::optional<FileOwner> owner_; // of the file as read
 };
 
 // A pool's block as the line of hex text the file holds.
 std::string block_text(const revevidozi::Pool &pool);
-
-// --state, else $WWNPOOL_STATE, else $XDG_STATE_HOME/wwnpool/pools, else
-// ~/.local/state/wwnpool/pools.
-std::filesystem::path state_path(const Args &args);
 
 } // namespace wwnpool

@@ -1,0 +1,34 @@
+// local: the local WWN that names this host's pools, and where it comes from.
+#include "commands.hpp"
+
+namespace wwnpool {
+
+int cmd_local(const Args &args, Output &out) {
+    if (!args.operands.empty()) {
+        throw Failure(kBadUsage, "local takes no operands; see 'wwnpool local --help'");
+    }
+    std::optional<revevidozi::Wwn> recorded;
+    if (!explicit_local(args)) {
+        recorded = StateFile(state_location(args), Access::kRead).recorded_local();
+    }
+    const LocalIdentity local = resolve_local(args, recorded);
+    if (!args.json) {
+        out.text() << local.wwn.str() << "  " << source_text(local) << '\n';
+        return kDone;
+    }
+    static constexpr const char *kSources[] = {"option", "environment", "state", "interface"};
+    Json json;
+    json.begin_object()
+        .field("command", "local")
+        .field("local", local.wwn.str())
+        .field("source", kSources[static_cast<int>(local.source)]);
+    if (local.source == LocalIdentity::Source::kInterface) {
+        json.field("interface", local.interface).field("universal", local.universal);
+    } else {
+        json.null_field("interface").null_field("universal");
+    }
+    emit(out, json.end_object());
+    return kDone;
+}
+
+} // namespace wwnpool

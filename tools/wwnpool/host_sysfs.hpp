@@ -1,0 +1,25 @@
+// What this host's sysfs tree says about it. The tree's root is
+// $WWNPOOL_SYSFS when set (tests build a fake one there), else /sys.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace wwnpool {
+
+std::filesystem::path sysfs_root();
+
+struct NetInterface {
+    std::string name;
+    std::uint64_t mac = 0; // 48 bits
+    bool universal = false; // universally administered (IEEE-assigned)
+};
+
+// The interfaces that can name the host, in name order: backed by a device
+// (not under devices/virtual: no loopback, bridge, veth, ifb, docker0), with
+// a permanent (addr_assign_type 0), unicast, non-zero MAC address.
+std::vector<NetInterface> hardware_interfaces();
+
+} // namespace wwnpool

@@ -1,0 +1,68 @@
+#include "output.hpp"
+
+#include "text.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace wwnpool {
+
+void Output::repeat_options(const Args &args) {
+    if (args.state_path) {
+        tool_ += " --state '" + shown(*args.state_path) + "'";
+    }
+}
+
+void Output::changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses,
+                     const std::string &undo) {
+    std::string list;
+    for (const auto &a : addresses) {
+        list += (list.empty() ? "" : " ") + a.str();
+    }
+    done_ = done + " " + list;
+    undo_ = undo + " them with '" + tool_ + " " + undo + " " + list + "' if that was not wanted";
+}
+
+void Output::changed(const std::string &done) {
+    done_ = done;
+    undo_.clear();
+}
+
+std::string Output::changes() const {
+    return undo_.empty() ? done_ : done_ + "; " + undo_;
+}
+
+void Output::flush() {
+    const std::string data = buffer_.str();
+    if (write_fully(STDOUT_FILENO, data)) {
+        discard();
+        return;
+    }
+    const std::string why = std::strerror(errno);
+    discard();
+    if (done_.empty()) {
+        throw Failure(kOutput, "cannot write to standard output: " + why);
+    }
+    throw Failure(kOutput, done_ + " but could not print the result: " + why + (undo_.empty() ? "" : "; " + undo_));
+}
+
+bool write_fully(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace wwnpool

@@ -1,0 +1,20 @@
+// Text that reaches a terminal or a JSON document: user input may hold any
+// bytes, and what the tool prints must stay one line of valid UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace wwnpool {
+
+// The length of the well-formed UTF-8 sequence that starts s[at], or 0 when
+// the bytes there are not one (stray continuation, overlong, surrogate, cut).
+std::size_t utf8_length(std::string_view s, std::size_t at);
+
+// `s` fit to quote in a one-line message: printable UTF-8 kept, control
+// characters and bytes that are not UTF-8 written as \xNN. Applying it
+// twice changes nothing more.
+std::string shown(std::string_view s);
+
+} // namespace wwnpool
