@@ -62,6 +62,7 @@ constexpr const char *kGlobalHelp =
     "  --json         one JSON document on standard output\n"
     "  --help         this help\n"
     "  --             ends the options\n"
+    "WWNPOOL_SYSFS names the root of the sysfs tree that is read (default /sys).\n"
     "WWNs may be written 20:00:12:34:56:78:9a:bc, with dashes, as 16 hex digits, or 0x + hex digits.\n"
     "Exit codes: 0 done, 1 refused by the pool, 2 bad usage or input, 3 state file unusable,\n"
     "4 the answer could not be written (standard error then names what was changed).\n";
