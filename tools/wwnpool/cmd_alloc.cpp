@@ -17,8 +17,7 @@ int cmd_alloc(const Args &args, Output &out) {
         const std::string &text = args.operands[0];
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
         if (error != std::errc() || end != text.data() + text.size() || count < 1 || count > 1024) {
-            throw Failure(kBadUsage,
-                          "'" + shown(text) + "' is not a count of addresses; give a number from 1 to 1024");
+            throw Failure(kBadUsage, "'" + shown(text) + "' is not a count of addresses; give a number from 1 to 1024");
         }
     }
     explicit_local(args);

@@ -17,8 +17,8 @@ int pools_status(const Args &args, Output &out) {
     json.begin_object().field("command", "status").field("state", state.path().string()).begin_array("pools");
     if (!args.json) {
         out.text() << std::left << std::setw(25) << "LOCAL" << std::setw(6) << "PAGE" << std::setw(25) << "BASE"
-                  << std::setw(6) << "USED"
-                  << "FREE\n";
+                   << std::setw(6) << "USED"
+                   << "FREE\n";
     }
     for (auto &line : state.pools()) {
         std::optional<revevidozi::PoolOrigin> origin;
@@ -38,13 +38,13 @@ int pools_status(const Args &args, Output &out) {
             json.field("used", std::uint64_t{usage.used}).field("free", std::uint64_t{usage.free}).field("ok", true);
             if (!args.json) {
                 out.text() << std::setw(25) << local << std::setw(6) << page << std::setw(25) << base << std::setw(6)
-                          << usage.used << usage.free << '\n';
+                           << usage.used << usage.free << '\n';
             }
         } else {
             json.field("ok", false).field("problem", line.problem);
             if (!args.json) {
                 out.text() << std::setw(25) << local << std::setw(6) << page << std::setw(25) << base << "line "
-                          << line.line << ": " << line.problem << '\n';
+                           << line.line << ": " << line.problem << '\n';
             }
         }
         json.end_object();

@@ -30,9 +30,10 @@ int change_addresses(const Args &args, Output &out, Change change) {
             pool.release(address, ec);
         }
         if (ec == revevidozi::errc::address_in_use || ec == revevidozi::errc::address_free) {
-            throw Failure(kRefused, address.str() + " is " +
-                                        (ec == revevidozi::errc::address_in_use ? "already allocated" : "already free") +
-                                        "; nothing was changed");
+            throw Failure(kRefused,
+                          address.str() + " is " +
+                              (ec == revevidozi::errc::address_in_use ? "already allocated" : "already free") +
+                              "; nothing was changed");
         }
         if (ec) {
             throw Failure(kBadUsage, address.str() + ": " + ec.message());

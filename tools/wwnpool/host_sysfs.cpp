@@ -45,9 +45,9 @@ std::vector<NetInterface> hardware_interfaces() {
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code link_ec;
         const fs::path device = fs::canonical(it->path(), link_ec);
-        const bool is_virtual = std::mismatch(virtual_devices.begin(), virtual_devices.end(), device.begin(),
-                                              device.end())
-                                    .first == virtual_devices.end();
+        const bool is_virtual =
+            std::mismatch(virtual_devices.begin(), virtual_devices.end(), device.begin(), device.end()).first ==
+            virtual_devices.end();
         if (link_ec || is_virtual || attribute(it->path() / "addr_assign_type") != "0") {
             continue;
         }

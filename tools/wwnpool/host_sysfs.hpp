@@ -13,7 +13,7 @@ std::filesystem::path sysfs_root();
 
 struct NetInterface {
     std::string name;
-    std::uint64_t mac = 0; // 48 bits
+    std::uint64_t mac = 0;  // 48 bits
     bool universal = false; // universally administered (IEEE-assigned)
 };
 

@@ -50,8 +50,7 @@ LocalIdentity resolve_local(const Args &args, const std::optional<revevidozi::Ww
         throw Failure(kBadUsage, "no network interface of this host has a permanent MAC address to name it; give the "
                                  "local WWN with --local 10:00:xx:xx:xx:xx:xx:xx or WWNPOOL_LOCAL");
     }
-    return {revevidozi::Wwn(kNaa1 | chosen->mac), LocalIdentity::Source::kInterface, chosen->name,
-            chosen->universal};
+    return {revevidozi::Wwn(kNaa1 | chosen->mac), LocalIdentity::Source::kInterface, chosen->name, chosen->universal};
 }
 
 std::string source_text(const LocalIdentity &identity) {
@@ -65,14 +64,14 @@ std::string source_text(const LocalIdentity &identity) {
     case LocalIdentity::Source::kInterface:
         break;
     }
-    return "interface " + shown(identity.interface) + ", " +
-           (identity.universal ? "universally" : "locally") + " administered MAC";
+    return "interface " + shown(identity.interface) + ", " + (identity.universal ? "universally" : "locally") +
+           " administered MAC";
 }
 
 void notice_new_pool(const LocalIdentity &identity) {
     if (identity.source == LocalIdentity::Source::kInterface && !identity.universal) {
-        std::cerr << "wwnpool: note: named this host " << identity.wwn.str() << " after the locally administered MAC of "
-                  << shown(identity.interface)
+        std::cerr << "wwnpool: note: named this host " << identity.wwn.str()
+                  << " after the locally administered MAC of " << shown(identity.interface)
                   << "; its names are unique only as long as no other host uses that MAC; choose the local WWN "
                      "with --local or WWNPOOL_LOCAL\n";
     }

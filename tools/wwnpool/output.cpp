@@ -15,8 +15,7 @@ void Output::repeat_options(const Args &args) {
     }
 }
 
-void Output::changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses,
-                     const std::string &undo) {
+void Output::changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses, const std::string &undo) {
     std::string list;
     for (const auto &a : addresses) {
         list += (list.empty() ? "" : " ") + a.str();

@@ -8,8 +8,7 @@ namespace wwnpool {
 
 std::vector<revevidozi::Wwn> wwn_operands(const Args &args) {
     if (args.operands.empty()) {
-        throw Failure(kBadUsage,
-                      args.command + " needs at least one WWN; see 'wwnpool " + args.command + " --help'");
+        throw Failure(kBadUsage, args.command + " needs at least one WWN; see 'wwnpool " + args.command + " --help'");
     }
     std::vector<revevidozi::Wwn> addresses;
     for (const auto &text : args.operands) {

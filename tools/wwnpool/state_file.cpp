@@ -103,8 +103,8 @@ StateFile::~StateFile() {
 
 void StateFile::check_kind(const struct stat &st) const {
     if (!S_ISREG(st.st_mode)) {
-        throw Failure(kBadState, shown(target_.string()) +
-                                     " is not a regular file; name the state file itself with --state");
+        throw Failure(kBadState,
+                      shown(target_.string()) + " is not a regular file; name the state file itself with --state");
     }
     if (st.st_nlink > 1) {
         throw Failure(kBadState, shown(target_.string()) + " has " + std::to_string(st.st_nlink) +
@@ -209,8 +209,7 @@ void StateFile::read() {
         }
         PoolLine line = read_line(number, text);
         if (!line.base && ++unreadable > kMaxUnreadableLines) {
-            throw Failure(kBadState, shown(target_.string()) + " has more than " +
-                                         std::to_string(kMaxUnreadableLines) +
+            throw Failure(kBadState, shown(target_.string()) + " has more than " + std::to_string(kMaxUnreadableLines) +
                                          " lines that are not pool blocks; check that --state names the right file");
         }
         if (line.base) {
@@ -336,8 +335,8 @@ void StateFile::fail_io(const std::string &what, const fs::path &file, int error
     const std::string why = std::strerror(error);
     if (location_.host_default && (error == EACCES || error == EPERM || error == EROFS)) {
         throw Failure(kBadState, std::string("the pools belong to this host and live in ") + kHostState +
-                                     ", which this user may not " + (what.starts_with("cannot read") ? "read" : "change") +
-                                     " (" + why +
+                                     ", which this user may not " +
+                                     (what.starts_with("cannot read") ? "read" : "change") + " (" + why +
                                      "); run as root (or as a member of a group given write access there), or keep a "
                                      "private state with --state PATH, which no one else shares");
     }
