@@ -6,8 +6,8 @@ tool=$1 fail_dir_fsync=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 umask 022
-unset WWNPOOL_STATE
-export WWNPOOL_LOCAL=10:00:12:34:56:78:9a:bc WWNPOOL_SYSFS=$work/sys
+# Every command names its state; one that forgot would use this, never the host's.
+export WWNPOOL_STATE=$work/unnamed WWNPOOL_LOCAL=10:00:12:34:56:78:9a:bc WWNPOOL_SYSFS=$work/sys
 state=$work/pools
 W() { "$tool" --state "$state" "$@"; }
 passed=0 failed=0
@@ -48,7 +48,7 @@ check "local --json" test "$(H --json local | json_get 'd["local"], d["source"],
 check "WWNPOOL_LOCAL comes before the state" test "$("$tool" --state "$work/host" local)" = \
   "10:00:12:34:56:78:9a:bc  environment variable WWNPOOL_LOCAL"
 check "--local before all" test "$(H --local 10:00:00:00:00:00:00:07 --json local | json_get 'd["source"]')" = option
-WWNPOOL_SYSFS=$work/none H --state "$work/fresh" alloc >/dev/null 2>&1
+WWNPOOL_SYSFS=$work/none env -u WWNPOOL_LOCAL "$tool" --state "$work/fresh" alloc >/dev/null 2>&1
 check "no interface and no pools: exit 2" test $? -eq 2
 
 # Four processes at once, 50 allocations of 4 each: 800 distinct addresses.
@@ -158,9 +158,9 @@ check "a new state: 644 in 755 folders at umask 022" test "$(stat -c %a "$work/m
 head -c 17M /dev/zero | tr '\0' 0 >"$work/big"
 timeout 10 "$tool" --state "$work/big" list >/dev/null 2>&1
 check "a file over 16 MiB: exit 3 at once" test $? -eq 3
-yes "$(grep -v '#' "$state" | head -n 1 | cut -c 1-32)" | head -n 200000 >"$work/copies"
+yes "$(grep -v '#' "$state" | head -n 1 | cut -c 1-32)" | head -n 100000 >"$work/copies"
 timeout 60 "$tool" --state "$work/copies" status >/dev/null 2>&1
-check "200000 cut copies of one pool are read in linear time" test $? -eq 3
+check "100000 cut copies of one pool are read in linear time" test $? -eq 3
 
 # Read-only answers never come from a line that cannot be trusted, and a
 # damaged file is never rewritten.
@@ -196,7 +196,8 @@ done
 env -u WWNPOOL_LOCAL "$tool" --state "$work/noticed" alloc 2>&- >/dev/null
 check "with standard error closed, no message lands in a file" test ! -s "$work/d.cut.lock" -a ! -s "$work/noticed.lock"
 cp "$work/d.twice" "$work/damaged"
-check "init --force resets a duplicated pool" "$tool" --state "$work/damaged" init --force >/dev/null
+"$tool" --state "$work/damaged" alloc 2>&1 | grep -o "'wwnpool [^']*'[^']*'[^']*'" | tr -d "'" | cut -c 9- >"$work/advice"
+check "the advice for a duplicated pool resets it" xargs "$tool" <"$work/advice" >/dev/null
 check "into one line" test "$(grep -vc '#' "$work/damaged")" -eq 1
 check "which answers again" test -z "$("$tool" --state "$work/damaged" list)"
 
@@ -218,7 +219,8 @@ check "--version" W --version >/dev/null
 if unshare --mount true 2>/dev/null; then
   unshare --mount bash -c '
     mount -t tmpfs tmpfs /var/lib || exit 1
-    env -u WWNPOOL_LOCAL "$0" alloc 4 >"$1/default.out" 2>/dev/null; echo $? >"$1/default.rc"
+    export -n WWNPOOL_STATE WWNPOOL_LOCAL
+    "$0" alloc 4 >"$1/default.out" 2>/dev/null; echo $? >"$1/default.rc"
     stat -c %a /var/lib/wwnpool /var/lib/wwnpool/pools | xargs >"$1/default.modes"
     setpriv --reuid=65534 --regid=65534 --clear-groups "$0" alloc 2>"$1/user.err"; echo $? >"$1/user.rc"
     setpriv --reuid=65534 --regid=65534 --clear-groups "$0" status >/dev/null 2>&1; echo $? >>"$1/user.rc"

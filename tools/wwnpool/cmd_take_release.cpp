@@ -69,9 +69,11 @@ int release_all(const Args &args, Output &out) {
     if (line != nullptr) {
         revevidozi::Pool &pool = pool_of(*line);
         released = pool.allocated();
-        pool.release_all();
-        out.changed("released", released, "take");
-        state.save();
+        if (!released.empty()) {
+            pool.release_all();
+            out.changed("released", released, "take");
+            state.save();
+        }
     }
     const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
     if (args.json) {

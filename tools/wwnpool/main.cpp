@@ -181,6 +181,12 @@ Args parse_args(int argc, char **argv, bool &version) {
     return args;
 }
 
+// What the command had changed, for a message about a failure after it.
+std::string changes_so_far(const Output &out) {
+    const std::string changes = out.changes();
+    return changes.empty() ? "" : "; this command " + changes;
+}
+
 // Reports a failure: one line on standard error and, with --json, the error
 // document on standard output in place of anything the command printed.
 int fail(Output &out, bool json, Exit exit, const std::string &text) {
@@ -245,14 +251,11 @@ int run(int argc, char **argv, bool stdout_closed) {
         out.flush();
         return kDone;
     } catch (const Failure &failure) {
-        const std::string changes = out.changes();
-        return fail(out, json, failure.exit,
-                    failure.after_change && !changes.empty() ? failure.what() + std::string("; this command ") + changes
-                                                             : failure.what());
+        return fail(out, json, failure.exit, failure.what() + (failure.after_change ? changes_so_far(out) : ""));
     } catch (const std::exception &e) {
-        return fail(out, json, kBadState, std::string("unexpected error: ") + e.what() + "; " + out.changes());
+        return fail(out, json, kBadState, std::string("unexpected error: ") + e.what() + changes_so_far(out));
     } catch (...) {
-        return fail(out, json, kBadState, "unexpected error; " + out.changes());
+        return fail(out, json, kBadState, "unexpected error" + changes_so_far(out));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "text.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -167,10 +168,11 @@ void StateFile::read() {
         }
         check_kind(st);
         owner_ = FileOwner{static_cast<mode_t>(st.st_mode & 07777), st.st_uid, st.st_gid};
-        data.resize(static_cast<std::size_t>(kMaxFileSize) + 1);
-        std::size_t size = 0;
-        while (size < data.size()) {
-            const ssize_t n = ::read(fd, data.data() + size, data.size() - size);
+        // The size is only a hint: the file may grow while it is read.
+        data.reserve(static_cast<std::size_t>(std::min(st.st_size, kMaxFileSize)) + 1);
+        char chunk[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -180,14 +182,13 @@ void StateFile::read() {
             if (n == 0) {
                 break;
             }
-            size += static_cast<std::size_t>(n);
+            data.append(chunk, static_cast<std::size_t>(n));
+            if (data.size() > static_cast<std::size_t>(kMaxFileSize)) {
+                throw Failure(kBadState, shown(target_.string()) +
+                                             " is larger than 16 MiB, far more than any state file; check that "
+                                             "--state names the right file");
+            }
         }
-        if (size > static_cast<std::size_t>(kMaxFileSize)) {
-            throw Failure(kBadState, shown(target_.string()) +
-                                         " is larger than 16 MiB, far more than any state file; check that "
-                                         "--state names the right file");
-        }
-        data.resize(size);
     } catch (...) {
         ::close(fd);
         throw;
