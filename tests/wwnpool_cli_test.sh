@@ -61,7 +61,7 @@ check "list shows them" test "$(W list | sort | diff - <(cat "$work"/got.* | sor
 
 # Killed at any moment, the state file stays whole.
 for i in $(seq 25); do
-  W --page 3 alloc 7 >/dev/null &
+  W alloc --page 3 7 >/dev/null &
   pid=$!
   sleep "0.00$((RANDOM % 10))"
   kill -9 "$pid" 2>/dev/null
@@ -69,7 +69,7 @@ for i in $(seq 25); do
 done
 check "every block imports after the kills" W status >/dev/null
 touch "$work/.pools.wwnpool-new-Ab12Cd" "$work/.pools.backup" "$work/.pools.Ab12Cd"
-W --page 3 alloc >/dev/null
+W alloc --page 3 >/dev/null
 check "the next change clears temporary files of killed writers" test ! -e "$work/.pools.wwnpool-new-Ab12Cd"
 check "and no file of the user's" test -e "$work/.pools.backup" -a -e "$work/.pools.Ab12Cd"
 
@@ -94,8 +94,8 @@ done <<'CASES'
 2|frobnicate
 2|alloc --bogus
 2|take 2c:20:12:34:56:78:9a:bc 0x2c20123456789abc
-2|--page 1 --page 2 alloc
-2|--json=1 alloc
+2|alloc --page 1 --page 2
+2|init --force --force
 2|take $'\xff\xfe'
 1|take 24:10:12:34:56:78:9a:bc
 1|release 24:11:12:34:56:78:9a:bc
@@ -103,8 +103,8 @@ done <<'CASES'
 1|init
 1|alloc 1000
 CASES
-check "options end at --" test "$(W -- take 2f:ff:12:34:56:78:9a:bc)" = "taken 2f:ff:12:34:56:78:9a:bc"
-check "--page=N is --page N" test "$(W --page=6 alloc)" = 51:23:45:67:89:ab:c8:00
+check "options end at --" test "$(W take -- 2f:ff:12:34:56:78:9a:bc)" = "taken 2f:ff:12:34:56:78:9a:bc"
+check "--page=N is --page N" test "$(W alloc --page=6)" = 51:23:45:67:89:ab:c8:00
 "$tool" --state '' status >/dev/null 2>&1
 check "an empty --state is bad usage" test $? -eq 2
 

@@ -5,25 +5,22 @@
 namespace wwnpool {
 
 int cmd_decode(const Args &args, Output &out) {
-    Json json;
-    json.begin_object().field("command", "decode").begin_array("addresses");
+    Json json{{"command", "decode"}, {"addresses", Json::array()}};
     for (const auto &address : wwn_operands(args)) {
         const revevidozi::PoolOrigin origin = pool_origin(address);
         const std::uint32_t index = revevidozi::index_of(address);
-        json.begin_object()
-            .field("wwn", address.str())
-            .field("naa", std::uint64_t{address.naa()})
-            .field("local", origin.local.str())
-            .field("page", std::uint64_t{origin.page})
-            .field("index", std::uint64_t{index})
-            .end_object();
+        json["addresses"].push_back({{"wwn", address.str()},
+                                     {"naa", address.naa()},
+                                     {"local", origin.local.str()},
+                                     {"page", origin.page},
+                                     {"index", index}});
         if (!args.json) {
             out.text() << address.str() << "  NAA " << address.naa() << "  local " << origin.local.str() << "  page "
                        << origin.page << "  index " << index << '\n';
         }
     }
     if (args.json) {
-        emit(out, json.end_array().end_object());
+        emit(out, json);
     }
     return kDone;
 }

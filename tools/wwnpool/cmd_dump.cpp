@@ -55,12 +55,11 @@ int cmd_dump(const Args &args, Output &out) {
         string_to_hbytes(line->text.data(), block.bytes, WWN_POOL_CFG_SIZE);
     }
     if (args.json) {
-        Json json;
-        json.begin_object().field("command", "dump").field("line", std::uint64_t(line->line));
+        Json json{{"command", "dump"}, {"line", line->line}};
         describe_pool(json, base);
-        emit(out, json.field("ok", problem.empty())
-                      .field("block", line->pool ? block_text(*line->pool) : line->text)
-                      .end_object());
+        json["ok"] = problem.empty();
+        json["block"] = line->pool ? block_text(*line->pool) : line->text;
+        emit(out, json);
     } else if (block_shaped) {
         print_dump(out, block);
     }

@@ -27,10 +27,10 @@ int cmd_init(const Args &args, Output &out) {
     out.changed((exists ? "reset pool " : "created pool ") + base.str());
     state.save();
     if (args.json) {
-        Json json;
-        json.begin_object().field("command", "init");
+        Json json{{"command", "init"}};
         describe_pool(json, base);
-        emit(out, json.field("reset", exists).end_object());
+        json["reset"] = exists;
+        emit(out, json);
     } else {
         out.text() << (exists ? "reset" : "created") << " pool " << base.str() << " (page " << page << " of "
                    << local.wwn.str() << ")\n";

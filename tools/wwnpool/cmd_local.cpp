@@ -17,17 +17,12 @@ int cmd_local(const Args &args, Output &out) {
         return kDone;
     }
     static constexpr const char *kSources[] = {"option", "environment", "state", "interface"};
-    Json json;
-    json.begin_object()
-        .field("command", "local")
-        .field("local", local.wwn.str())
-        .field("source", kSources[static_cast<int>(local.source)]);
-    if (local.source == LocalIdentity::Source::kInterface) {
-        json.field("interface", local.interface).field("universal", local.universal);
-    } else {
-        json.null_field("interface").null_field("universal");
-    }
-    emit(out, json.end_object());
+    const bool from_interface = local.source == LocalIdentity::Source::kInterface;
+    emit(out, Json{{"command", "local"},
+                   {"local", local.wwn.str()},
+                   {"source", kSources[static_cast<int>(local.source)]},
+                   {"interface", from_interface ? Json(local.interface) : Json()},
+                   {"universal", from_interface ? Json(local.universal) : Json()}});
     return kDone;
 }
 

@@ -13,8 +13,7 @@ namespace {
 
 int pools_status(const Args &args, Output &out) {
     StateFile state(state_location(args), Access::kRead);
-    Json json;
-    json.begin_object().field("command", "status").field("state", state.path().string()).begin_array("pools");
+    Json json{{"command", "status"}, {"state", state.path().string()}, {"pools", Json::array()}};
     if (!args.json) {
         out.text() << std::left << std::setw(25) << "LOCAL" << std::setw(6) << "PAGE" << std::setw(25) << "BASE"
                    << std::setw(6) << "USED"
@@ -29,28 +28,31 @@ int pools_status(const Args &args, Output &out) {
         const std::string local = origin ? origin->local.str() : "?";
         const std::string page = origin ? std::to_string(origin->page) : "?";
         const std::string base = line.base ? line.base->str() : "?";
-        json.begin_object().field("line", std::uint64_t(line.line));
+        Json row{{"line", line.line}};
         if (line.base) {
-            describe_pool(json, *line.base);
+            describe_pool(row, *line.base);
         }
         if (line.pool) {
             const revevidozi::Usage usage = line.pool->usage();
-            json.field("used", std::uint64_t{usage.used}).field("free", std::uint64_t{usage.free}).field("ok", true);
+            row["used"] = usage.used;
+            row["free"] = usage.free;
+            row["ok"] = true;
             if (!args.json) {
                 out.text() << std::setw(25) << local << std::setw(6) << page << std::setw(25) << base << std::setw(6)
                            << usage.used << usage.free << '\n';
             }
         } else {
-            json.field("ok", false).field("problem", line.problem);
+            row["ok"] = false;
+            row["problem"] = line.problem;
             if (!args.json) {
                 out.text() << std::setw(25) << local << std::setw(6) << page << std::setw(25) << base << "line "
                            << line.line << ": " << line.problem << '\n';
             }
         }
-        json.end_object();
+        json["pools"].push_back(row);
     }
     if (args.json) {
-        emit(out, json.end_array().end_object());
+        emit(out, json);
     }
     // The rest is still shown; the damage is in its rows and summed up here.
     const auto bad =
@@ -70,19 +72,18 @@ int addresses_status(const Args &args, Output &out) {
         pool_origin(address);
     }
     StateFile state(state_location(args), Access::kRead);
-    Json json;
-    json.begin_object().field("command", "status").begin_array("addresses");
+    Json json{{"command", "status"}, {"addresses", Json::array()}};
     for (const auto &address : addresses) {
         const revevidozi::PoolOrigin origin = pool_origin(address);
         PoolLine *line = state.trusted(revevidozi::pool_base(origin.local, origin.page));
         const char *answer = line != nullptr && pool_of(*line).in_use(address) ? "in use" : "free";
-        json.begin_object().field("wwn", address.str()).field("state", answer).end_object();
+        json["addresses"].push_back({{"wwn", address.str()}, {"state", answer}});
         if (!args.json) {
             out.text() << address.str() << ' ' << answer << '\n';
         }
     }
     if (args.json) {
-        emit(out, json.end_array().end_object());
+        emit(out, json);
     }
     return kDone;
 }

@@ -42,12 +42,11 @@ int change_addresses(const Args &args, Output &out, Change change) {
     out.changed(take ? "took" : "released", addresses, take ? "release" : "take");
     state.save();
     if (args.json) {
-        Json json;
-        json.begin_object().field("command", args.command).begin_array("addresses");
+        Json json{{"command", args.command}, {"addresses", Json::array()}};
         for (const auto &a : addresses) {
-            json.value(a.str());
+            json["addresses"].push_back(a.str());
         }
-        emit(out, json.end_array().end_object());
+        emit(out, json);
     } else {
         for (const auto &a : addresses) {
             out.text() << (take ? "taken " : "released ") << a.str() << '\n';
@@ -77,10 +76,10 @@ int release_all(const Args &args, Output &out) {
     }
     const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
     if (args.json) {
-        Json json;
-        json.begin_object().field("command", "release");
+        Json json{{"command", "release"}};
         describe_pool(json, base);
-        emit(out, json.field("released", std::uint64_t{released.size()}).end_object());
+        json["released"] = released.size();
+        emit(out, json);
     } else {
         out.text() << "released " << released.size() << " addresses of pool " << base.str() << '\n';
     }

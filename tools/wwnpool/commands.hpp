@@ -52,7 +52,7 @@ void describe_pool(Json &json, const revevidozi::Wwn &base);
 
 // Puts a JSON document on the output.
 inline void emit(Output &out, const Json &json) {
-    out.text() << json.str() << '\n';
+    out.text() << json_text(json);
 }
 
 } // namespace wwnpool

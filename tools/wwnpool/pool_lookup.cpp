@@ -64,23 +64,23 @@ void print_addresses(const Args &args, Output &out, const char *command, const r
         }
         return;
     }
-    Json json;
-    json.begin_object().field("command", command);
+    Json json{{"command", command}};
     describe_pool(json, base);
-    json.begin_array("addresses");
+    json["addresses"] = Json::array();
     for (const auto &a : addresses) {
-        json.value(a.str());
+        json["addresses"].push_back(a.str());
     }
-    emit(out, json.end_array().end_object());
+    emit(out, json);
 }
 
 void describe_pool(Json &json, const revevidozi::Wwn &base) {
     std::error_code ec;
     const auto origin = revevidozi::origin_of(base, ec);
     if (origin) {
-        json.field("local", origin->local.str()).field("page", std::uint64_t{origin->page});
+        json["local"] = origin->local.str();
+        json["page"] = origin->page;
     }
-    json.field("base", base.str());
+    json["base"] = base.str();
 }
 
 } // namespace wwnpool

@@ -1,0 +1,155 @@
+#include "command_line.hpp"
+
+#include "commands.hpp"
+#include "text.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <cstring>
+
+namespace wwnpool {
+namespace {
+
+enum Option : unsigned { kPage = 1, kForce = 2, kAll = 4 };
+
+struct Command {
+    const char *name;
+    Runner run;
+    unsigned options;
+    const char *operands; // name of the operands, or nullptr for none
+    const char *summary;
+    const char *details;
+};
+
+const Command kCommands[] = {
+    {"init", cmd_init, kPage | kForce, nullptr, "create a pool, or reset one",
+     "Creates the pool of page P (0 to 7, default 0) of the local WWN. With --force, resets it instead, damaged or "
+     "duplicated or not: every one of its addresses becomes free."},
+    {"alloc", cmd_alloc, kPage, "COUNT", "allocate the lowest free addresses",
+     "Allocates COUNT (1 to 1024, default 1) addresses of the pool of page P, lowest first, and prints them. The "
+     "pool is created on first use."},
+    {"take", cmd_take, 0, "WWN", "allocate chosen addresses",
+     "Allocates the addresses given. Each one's pool is the one its bits name (created on first use). If any "
+     "address is refused, none is taken."},
+    {"release", cmd_release, kPage | kAll, "WWN", "free addresses",
+     "Frees the addresses given (all or none), or with --all every address of the pool of page P."},
+    {"status", cmd_status, 0, "WWN", "show the pools, or whether addresses are in use",
+     "Without operands, one row per pool of the state file: local WWN, page, base, used, free; a damaged pool is "
+     "shown with its problem. With WWNs, whether each is in use or free."},
+    {"list", cmd_list, kPage, nullptr, "list the allocated addresses of a pool",
+     "Prints the allocated addresses of the pool of page P, in index order."},
+    {"decode", cmd_decode, 0, "WWN", "show what pool an address belongs to",
+     "Prints the NAA type, local WWN, page and index of each pool address. Needs no state."},
+    {"dump", cmd_dump, kPage, nullptr, "print a pool's block in hex",
+     "Prints the block of the pool of page P as the library dumps it; a damaged one too, with exit code 3."},
+    {"local", cmd_local, 0, nullptr, "show the local WWN that names this host's pools",
+     "Prints the local WWN that names this host's pools and where it comes from: --local, WWNPOOL_LOCAL, the "
+     "pools already in the state file, or a network interface (and whether its MAC is universally or locally "
+     "administered)."},
+};
+
+constexpr const char *kFooter =
+    "The local WWN is --local, else $WWNPOOL_LOCAL, else the one the state file's pools share, else 10:00 + the\n"
+    "MAC of the first hardware network interface, universally administered MACs first. The state file is\n"
+    "--state, else $WWNPOOL_STATE, else the host's /var/lib/wwnpool/pools. WWNPOOL_SYSFS names the root of\n"
+    "the sysfs tree (default /sys). WWNs may be written 20:00:12:34:56:78:9a:bc, with dashes, as 16 hex\n"
+    "digits, or 0x + hex digits.\n"
+    "Exit codes: 0 done, 1 refused by the pool, 2 bad usage or input, 3 state file unusable, 4 the answer\n"
+    "could not be written (standard error then names what was changed).";
+
+std::uint32_t parse_page(const std::string &text) {
+    std::uint32_t page = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), page);
+    if (error != std::errc() || end != text.data() + text.size() || page > 7) {
+        throw Failure(kBadUsage, "'" + shown(text) + "' is not a page; pages are 0 to 7");
+    }
+    return page;
+}
+
+// CLI11's messages may span lines; a refusal is one.
+std::string one_line(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos;) {
+        text.replace(at, 1, "; ");
+    }
+    return text;
+}
+
+} // namespace
+
+bool wants_json(int argc, char **argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CommandLine parse_command_line(int argc, char **argv) {
+    CommandLine line;
+    Args &args = line.args;
+    CLI::App app("Hands out Fibre Channel WWNs from this host's pools, kept in a state file.", "wwnpool");
+    app.footer(kFooter);
+    app.set_version_flag("--version", std::string("wwnpool ") + REVEVIDOZI_VERSION_STRING + " (revevidozi " +
+                                          REVEVIDOZI_VERSION_STRING + ")");
+    app.require_subcommand(1, 1);
+    app.add_option("--state", args.state_path, "the state file")->type_name("PATH");
+    app.add_option("--local", args.local, "the local WWN, 10:00 + the host's IEEE address")->type_name("WWN");
+    app.add_flag("--json", args.json, "one JSON document on standard output");
+    std::optional<std::string> page;
+    for (const Command &command : kCommands) {
+        CLI::App *sub = app.add_subcommand(command.name, command.summary);
+        sub->fallthrough();
+        sub->footer(std::string(command.details) + "\n\n" + kFooter);
+        if ((command.options & kPage) != 0) {
+            sub->add_option("--page", page, "the pool's page, 0 to 7 (default 0)")->type_name("P");
+        }
+        if ((command.options & kForce) != 0) {
+            sub->add_flag("--force", args.force, "reset the pool if it exists");
+        }
+        if ((command.options & kAll) != 0) {
+            sub->add_flag("--all", args.all, "every address of the pool");
+        }
+        if (command.operands != nullptr) {
+            sub->add_option(command.operands, args.operands)->type_name("");
+        }
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp &) {
+        line.text = app.help();
+        return line;
+    } catch (const CLI::CallForVersion &e) {
+        line.text = std::string(e.what()) + "\n";
+        return line;
+    } catch (const CLI::ParseError &e) {
+        throw Failure(kBadUsage, one_line(e.what()) + "; see 'wwnpool --help'");
+    }
+    CLI::App *chosen = app.get_subcommands().front();
+    for (const CLI::App *scope : {static_cast<const CLI::App *>(&app), static_cast<const CLI::App *>(chosen)}) {
+        for (const CLI::Option *option : scope->get_options()) {
+            if (option->get_name() != args.command && !option->get_positional() && option->count() > 1) {
+                throw Failure(kBadUsage, option->get_name() + " is given twice; give it once");
+            }
+        }
+    }
+    args.command = chosen->get_name();
+    for (const Command &command : kCommands) {
+        if (args.command == command.name) {
+            line.run = command.run;
+        }
+    }
+    if (page) {
+        args.page = parse_page(*page);
+    }
+    if (args.state_path && args.state_path->empty()) {
+        throw Failure(kBadUsage, "--state needs a path; leave it out to use the host's state");
+    }
+    return line;
+}
+
+} // namespace wwnpool
