@@ -51,17 +51,20 @@ check "--local before all" test "$(H --local 10:00:00:00:00:00:00:07 --json loca
 WWNPOOL_SYSFS=$work/none env -u WWNPOOL_LOCAL "$tool" --state "$work/fresh" alloc >/dev/null 2>&1
 check "no interface and no pools: exit 2" test $? -eq 2
 
-# Four processes at once, 50 allocations of 4 each: 800 distinct addresses.
+# Four processes at once, 50 allocations of 4 addresses each (two of them as
+# two owned pairs): 800 distinct addresses.
 for p in 1 2 3 4; do
-  (for i in $(seq 50); do W alloc 4 || echo "alloc failed" >&2; done >"$work/got.$p") &
+  kind=("alloc 4" "alloc --pair --owner p$p 2")
+  (for i in $(seq 50); do W ${kind[p % 2]} || echo "alloc failed" >&2; done | tr ' ' '\n' >"$work/got.$p") &
 done
 wait
 check "800 distinct addresses delivered" test "$(cat "$work"/got.* | sort -u | wc -l)" -eq 800
-check "list shows them" test "$(W list | sort | diff - <(cat "$work"/got.* | sort) && echo same)" = same
+check "list shows them" test "$( (W list; W list --page 1) | sort | diff - <(cat "$work"/got.* | sort) && echo same)" = same
+check "and their owners" test "$(W list --owner p1 | wc -l)" -eq 200
 
 # Killed at any moment, the state file stays whole.
 for i in $(seq 25); do
-  W alloc --page 3 7 >/dev/null &
+  W alloc --page 2 --pair --owner "k$i" 3 >/dev/null &
   pid=$!
   sleep "0.00$((RANDOM % 10))"
   kill -9 "$pid" 2>/dev/null
@@ -97,6 +100,13 @@ done <<'CASES'
 2|alloc --page 1 --page 2
 2|init --force --force
 2|take $'\xff\xfe'
+2|take --owner '' 2c:30:12:34:56:78:9a:bc
+2|take --owner $'vm\x01' 2c:30:12:34:56:78:9a:bc
+2|take --owner $(printf 'x%.0s' {1..129}) 2c:30:12:34:56:78:9a:bc
+2|alloc --format vport
+2|alloc --format hex
+1|release --owner nobody
+1|alloc --pair 1000
 1|take 24:10:12:34:56:78:9a:bc
 1|release 24:11:12:34:56:78:9a:bc
 1|take 24:11:12:34:56:78:9a:bc 24:10:12:34:56:78:9a:bc
@@ -107,6 +117,41 @@ check "options end at --" test "$(W take -- 2f:ff:12:34:56:78:9a:bc)" = "taken 2
 check "--page=N is --page N" test "$(W alloc --page=6)" = 51:23:45:67:89:ab:c8:00
 "$tool" --state '' status >/dev/null 2>&1
 check "an empty --state is bad usage" test $? -eq 2
+
+# Pairs, owners and the forms other tools take.
+P() { "$tool" --state "$work/pairs" "$@"; }
+P alloc 2 >/dev/null
+P take 24:02:12:34:56:78:9a:bc >/dev/null
+check "pairs: the lowest index free in both pools, as vport_create takes them" \
+  test "$(P alloc --pair --owner vm42 --format vport 2 | xargs)" = "2003123456789abc:2403123456789abc 2004123456789abc:2404123456789abc"
+check "list --long: owner and partner" test "$(P list --long | grep '^20:03')" = "20:03:12:34:56:78:9a:bc  vm42  24:03:12:34:56:78:9a:bc"
+check "status: owner and partner" test "$(P status 24:04:12:34:56:78:9a:bc)" = \
+  "24:04:12:34:56:78:9a:bc in use  owner vm42  partner 20:04:12:34:56:78:9a:bc"
+check "decode: the partner's page and index" grep -q "page 1  index 3  partner page 0 index 3" < <(P decode 24:03:12:34:56:78:9a:bc)
+check "releasing one member frees both" test "$(P release 24:03:12:34:56:78:9a:bc | xargs)" = \
+  "released 24:03:12:34:56:78:9a:bc released 20:03:12:34:56:78:9a:bc"
+check "release --owner frees the rest" test "$(P release --owner vm42 | wc -l)" -eq 2
+check "an owner in --json, null when none" test "$(P --json take --owner 'vm é' 20:20:12:34:56:78:9a:bc | json_get 'd["owner"]') \
+$(P --json status 20:20:12:34:56:78:9a:bc 20:00:12:34:56:78:9a:bc | json_get '[a["owner"] for a in d["addresses"]]')" = "vm é ['vm é', None]"
+while IFS='|' read -r options expected; do
+  check "status $options" test "$(P status $options 20:05:12:34:56:78:9a:bc)" = "$expected free"
+done <<'FORMS'
+--format colon|20:05:12:34:56:78:9a:bc
+--format bare|2005123456789abc
+--format sysfs --upper|0x2005123456789ABC
+FORMS
+grep '^A 2020' "$work/pairs" | python3 -c "
+import sys, zlib
+body = 'A 2030123456789abc - 766d'  # a record of an address that is free
+crc = int.from_bytes(zlib.crc32(body.encode()).to_bytes(4, 'big'), 'little')
+print(body + ' %08x' % crc)
+print(sys.stdin.read().replace('766d', '766e'), end='')" >>"$work/pairs"
+cp "$work/pairs" "$work/before"
+for args in "status 20:30:12:34:56:78:9a:bc" "list" "alloc" "release 20:20:12:34:56:78:9a:bc"; do
+  P $args >/dev/null 2>&1
+  check "a record of a free address, or a damaged one: '$args' exits 3" test $? -eq 3
+done
+check "and the file is left alone" cmp -s "$work/pairs" "$work/before"
 
 # Output that cannot be written: a non-zero exit, and every address the
 # command changed is named on standard error.
@@ -167,7 +212,8 @@ check "100000 cut copies of one pool are read in linear time" test $? -eq 3
 "$tool" --state "$work/d" alloc 2 >/dev/null
 python3 - "$work/d" <<'PY'
 import sys, zlib
-lines = open(sys.argv[1]).read().split('\n')
+lines = [l for l in open(sys.argv[1]).read().split('\n') if l and not l.startswith('#')]
+lines.insert(0, '# wwnpool state')
 block = bytearray.fromhex(lines[1])
 def sealed(b):
     b[144:148] = zlib.crc32(bytes(b[8:144])).to_bytes(4, 'little')

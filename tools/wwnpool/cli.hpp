@@ -2,6 +2,8 @@
 // the parsed command line and the output channel.
 #pragma once
 
+#include "address_format.hpp"
+
 #include <revevidozi.hpp>
 
 #include <cstdint>
@@ -38,7 +40,10 @@ struct Args {
     bool json = false;
     bool force = false;
     bool all = false;
-    bool help = false;
+    bool pair = false;                // alloc --pair
+    bool long_list = false;           // list --long
+    std::optional<std::string> owner; // --owner
+    Style style;                      // --format, --upper
 };
 
 // Parses a WWN operand or option value, or fails with kBadUsage.

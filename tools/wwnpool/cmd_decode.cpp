@@ -4,19 +4,46 @@
 
 namespace wwnpool {
 
+namespace {
+
+// The partner the state records for a pair's member. Decoding needs no
+// state, so a state that cannot be read or trusted only leaves this out.
+std::optional<revevidozi::Wwn> recorded_partner(const Args &args, const revevidozi::Wwn &address,
+                                                const revevidozi::PoolOrigin &origin) {
+    try {
+        StateFile state(state_location(args), Access::kRead);
+        state.trusted(revevidozi::pool_base(origin.local, origin.page));
+        const AddressRecord *record = state.record(address);
+        return record ? record->partner : std::nullopt;
+    } catch (const Failure &) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 int cmd_decode(const Args &args, Output &out) {
     Json json{{"command", "decode"}, {"addresses", Json::array()}};
     for (const auto &address : wwn_operands(args)) {
         const revevidozi::PoolOrigin origin = pool_origin(address);
         const std::uint32_t index = revevidozi::index_of(address);
+        const auto partner = recorded_partner(args, address, origin);
         json["addresses"].push_back({{"wwn", address.str()},
                                      {"naa", address.naa()},
                                      {"local", origin.local.str()},
                                      {"page", origin.page},
                                      {"index", index}});
+        if (partner) {
+            json["addresses"].back()["partner"] = {
+                {"wwn", partner->str()}, {"page", revevidozi::origin_of(*partner).page}, {"index", index}};
+        }
         if (!args.json) {
-            out.text() << address.str() << "  NAA " << address.naa() << "  local " << origin.local.str() << "  page "
-                       << origin.page << "  index " << index << '\n';
+            out.text() << formatted(address, args.style) << "  NAA " << address.naa() << "  local "
+                       << origin.local.str() << "  page " << origin.page << "  index " << index;
+            if (partner) {
+                out.text() << "  partner page " << revevidozi::origin_of(*partner).page << " index " << index;
+            }
+            out.text() << '\n';
         }
     }
     if (args.json) {

@@ -76,10 +76,17 @@ int addresses_status(const Args &args, Output &out) {
     for (const auto &address : addresses) {
         const revevidozi::PoolOrigin origin = pool_origin(address);
         PoolLine *line = state.trusted(revevidozi::pool_base(origin.local, origin.page));
-        const char *answer = line != nullptr && pool_of(*line).in_use(address) ? "in use" : "free";
-        json["addresses"].push_back({{"wwn", address.str()}, {"state", answer}});
+        const bool used = line != nullptr && pool_of(*line).in_use(address);
+        Json entry = address_json(state, address);
+        entry["state"] = used ? "in use" : "free";
+        json["addresses"].push_back(entry);
         if (!args.json) {
-            out.text() << address.str() << ' ' << answer << '\n';
+            out.text() << formatted(address, args.style) << (used ? " in use" : " free");
+            if (const AddressRecord *record = state.record(address)) {
+                out.text() << (record->owner.empty() ? "" : "  owner " + shown(record->owner))
+                           << (record->partner ? "  partner " + formatted(*record->partner, args.style) : "");
+            }
+            out.text() << '\n';
         }
     }
     if (args.json) {

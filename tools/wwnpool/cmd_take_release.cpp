@@ -1,15 +1,65 @@
-// take WWN... / release WWN... / release --all --page P: chosen addresses,
-// each in the pool its own bits name. All or nothing: if one address is
-// refused, the state is left as it was.
+// take WWN... / release WWN... / release --owner TEXT / release --all --page P:
+// chosen addresses, each in the pool its own bits name. All or nothing: if
+// one address is refused, the state is left as it was. The two names of a
+// pair are held together: releasing either frees both.
 #include "commands.hpp"
+
+#include "text.hpp"
+
+#include <algorithm>
 
 namespace wwnpool {
 namespace {
 
-enum class Change { kTake, kRelease };
+revevidozi::Pool &pool_holding(StateFile &state, const revevidozi::Wwn &address, bool create) {
+    const revevidozi::PoolOrigin origin = pool_origin(address);
+    PoolLine *line = pool_line(state, origin.local, origin.page, create);
+    if (line == nullptr) {
+        throw Failure(kRefused, address.str() + " is already free (its pool has no addresses allocated)");
+    }
+    return pool_of(*line);
+}
 
-int change_addresses(const Args &args, Output &out, Change change) {
-    const bool take = change == Change::kTake;
+void refuse_on(const std::error_code &ec, const revevidozi::Wwn &address) {
+    if (ec == revevidozi::errc::address_in_use || ec == revevidozi::errc::address_free) {
+        throw Failure(kRefused, address.str() + " is " +
+                                    (ec == revevidozi::errc::address_in_use ? "already allocated" : "already free") +
+                                    "; nothing was changed");
+    }
+    if (ec) {
+        throw Failure(kBadUsage, address.str() + ": " + ec.message());
+    }
+}
+
+// The addresses with their partners added after each, once.
+std::vector<revevidozi::Wwn> with_partners(const StateFile &state, const std::vector<revevidozi::Wwn> &addresses) {
+    std::vector<revevidozi::Wwn> out;
+    for (const auto &address : addresses) {
+        const AddressRecord *record = state.record(address);
+        for (const auto &a : {std::optional(address), record ? record->partner : std::nullopt}) {
+            if (a && std::find(out.begin(), out.end(), *a) == out.end()) {
+                out.push_back(*a);
+            }
+        }
+    }
+    return out;
+}
+
+void print_changed(const Args &args, Output &out, const std::vector<revevidozi::Wwn> &addresses) {
+    if (args.json) {
+        Json json{{"command", args.command}, {"owner", owner_json(args)}, {"addresses", Json::array()}};
+        for (const auto &a : addresses) {
+            json["addresses"].push_back(a.str());
+        }
+        emit(out, json);
+        return;
+    }
+    for (const auto &a : addresses) {
+        out.text() << (args.command == "take" ? "taken " : "released ") << formatted(a, args.style) << '\n';
+    }
+}
+
+int take(const Args &args, Output &out) {
     const std::vector<revevidozi::Wwn> addresses = wwn_operands(args);
     for (const auto &address : addresses) {
         pool_origin(address);
@@ -17,64 +67,78 @@ int change_addresses(const Args &args, Output &out, Change change) {
     StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
     for (const auto &address : addresses) {
-        const revevidozi::PoolOrigin origin = pool_origin(address);
-        PoolLine *line = pool_line(state, origin.local, origin.page, take);
-        if (line == nullptr) {
-            throw Failure(kRefused, address.str() + " is already free (its pool has no addresses allocated)");
-        }
-        revevidozi::Pool &pool = pool_of(*line);
         std::error_code ec;
-        if (take) {
-            pool.take(address, ec);
-        } else {
-            pool.release(address, ec);
-        }
-        if (ec == revevidozi::errc::address_in_use || ec == revevidozi::errc::address_free) {
-            throw Failure(kRefused,
-                          address.str() + " is " +
-                              (ec == revevidozi::errc::address_in_use ? "already allocated" : "already free") +
-                              "; nothing was changed");
-        }
-        if (ec) {
-            throw Failure(kBadUsage, address.str() + ": " + ec.message());
-        }
+        pool_holding(state, address, true).take(address, ec);
+        refuse_on(ec, address);
+        state.put_record({address, std::nullopt, args.owner.value_or("")});
     }
-    out.changed(take ? "took" : "released", addresses, take ? "release" : "take");
+    out.changed("took", addresses, "release");
     state.save();
-    if (args.json) {
-        Json json{{"command", args.command}, {"addresses", Json::array()}};
-        for (const auto &a : addresses) {
-            json["addresses"].push_back(a.str());
+    print_changed(args, out, addresses);
+    return kDone;
+}
+
+// Frees the addresses and their partners; all or nothing.
+std::vector<revevidozi::Wwn> release_addresses(StateFile &state, const std::vector<revevidozi::Wwn> &addresses) {
+    const std::vector<revevidozi::Wwn> released = with_partners(state, addresses);
+    for (const auto &address : released) {
+        std::error_code ec;
+        pool_holding(state, address, false).release(address, ec);
+        refuse_on(ec, address);
+        state.drop_record(address);
+    }
+    return released;
+}
+
+int release(const Args &args, Output &out) {
+    std::vector<revevidozi::Wwn> addresses;
+    if (!args.owner) {
+        addresses = wwn_operands(args);
+        for (const auto &address : addresses) {
+            pool_origin(address);
         }
-        emit(out, json);
-    } else {
-        for (const auto &a : addresses) {
-            out.text() << (take ? "taken " : "released ") << a.str() << '\n';
+    } else if (!args.operands.empty()) {
+        throw Failure(kBadUsage, "release --owner takes no WWN; it frees every address of that owner");
+    }
+    StateFile state(state_location(args), Access::kChange);
+    state.require_trustworthy();
+    if (args.owner) {
+        for (const auto &record : state.records()) {
+            if (record.owner == *args.owner) {
+                addresses.push_back(record.address);
+            }
+        }
+        if (addresses.empty()) {
+            throw Failure(kRefused, "no address is held by '" + shown(*args.owner) +
+                                        "'; 'wwnpool list --long' "
+                                        "shows the owners");
         }
     }
+    const std::vector<revevidozi::Wwn> released = release_addresses(state, addresses);
+    out.changed("released", released, "take");
+    state.save();
+    print_changed(args, out, released);
     return kDone;
 }
 
 int release_all(const Args &args, Output &out) {
-    if (!args.operands.empty()) {
-        throw Failure(kBadUsage, "release --all takes no WWN; name the pool with --page");
+    if (!args.operands.empty() || args.owner) {
+        throw Failure(kBadUsage, "release --all takes no WWN and no owner; name the pool with --page");
     }
     explicit_local(args);
     StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
     const LocalIdentity local = host_identity(args, state);
+    const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
     PoolLine *line = pool_line(state, local.wwn, page_of(args), false);
     std::vector<revevidozi::Wwn> released;
     if (line != nullptr) {
-        revevidozi::Pool &pool = pool_of(*line);
-        released = pool.allocated();
+        released = release_addresses(state, pool_of(*line).allocated());
         if (!released.empty()) {
-            pool.release_all();
             out.changed("released", released, "take");
             state.save();
         }
     }
-    const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
     if (args.json) {
         Json json{{"command", "release"}};
         describe_pool(json, base);
@@ -89,11 +153,11 @@ int release_all(const Args &args, Output &out) {
 } // namespace
 
 int cmd_take(const Args &args, Output &out) {
-    return change_addresses(args, out, Change::kTake);
+    return take(args, out);
 }
 
 int cmd_release(const Args &args, Output &out) {
-    return args.all ? release_all(args, out) : change_addresses(args, out, Change::kRelease);
+    return args.all ? release_all(args, out) : release(args, out);
 }
 
 } // namespace wwnpool

@@ -1,5 +1,6 @@
 #include "command_line.hpp"
 
+#include "address_record.hpp"
 #include "commands.hpp"
 #include "text.hpp"
 
@@ -11,7 +12,7 @@
 namespace wwnpool {
 namespace {
 
-enum Option : unsigned { kPage = 1, kForce = 2, kAll = 4 };
+enum Option : unsigned { kPage = 1, kForce = 2, kAll = 4, kPair = 8, kOwner = 16, kLong = 32, kFormat = 64 };
 
 struct Command {
     const char *name;
@@ -26,20 +27,20 @@ const Command kCommands[] = {
     {"init", cmd_init, kPage | kForce, nullptr, "create a pool, or reset one",
      "Creates the pool of page P (0 to 7, default 0) of the local WWN. With --force, resets it instead, damaged or "
      "duplicated or not: every one of its addresses becomes free."},
-    {"alloc", cmd_alloc, kPage, "COUNT", "allocate the lowest free addresses",
+    {"alloc", cmd_alloc, kPage | kPair | kOwner | kFormat, "COUNT", "allocate the lowest free addresses",
      "Allocates COUNT (1 to 1024, default 1) addresses of the pool of page P, lowest first, and prints them. The "
      "pool is created on first use."},
-    {"take", cmd_take, 0, "WWN", "allocate chosen addresses",
+    {"take", cmd_take, kOwner | kFormat, "WWN", "allocate chosen addresses",
      "Allocates the addresses given. Each one's pool is the one its bits name (created on first use). If any "
      "address is refused, none is taken."},
-    {"release", cmd_release, kPage | kAll, "WWN", "free addresses",
+    {"release", cmd_release, kPage | kAll | kOwner | kFormat, "WWN", "free addresses",
      "Frees the addresses given (all or none), or with --all every address of the pool of page P."},
-    {"status", cmd_status, 0, "WWN", "show the pools, or whether addresses are in use",
+    {"status", cmd_status, kFormat, "WWN", "show the pools, or whether addresses are in use",
      "Without operands, one row per pool of the state file: local WWN, page, base, used, free; a damaged pool is "
      "shown with its problem. With WWNs, whether each is in use or free."},
-    {"list", cmd_list, kPage, nullptr, "list the allocated addresses of a pool",
+    {"list", cmd_list, kPage | kOwner | kLong | kFormat, nullptr, "list the allocated addresses of a pool",
      "Prints the allocated addresses of the pool of page P, in index order."},
-    {"decode", cmd_decode, 0, "WWN", "show what pool an address belongs to",
+    {"decode", cmd_decode, kFormat, "WWN", "show what pool an address belongs to",
      "Prints the NAA type, local WWN, page and index of each pool address. Needs no state."},
     {"dump", cmd_dump, kPage, nullptr, "print a pool's block in hex",
      "Prints the block of the pool of page P as the library dumps it; a damaged one too, with exit code 3."},
@@ -101,6 +102,7 @@ CommandLine parse_command_line(int argc, char **argv) {
     app.add_option("--local", args.local, "the local WWN, 10:00 + the host's IEEE address")->type_name("WWN");
     app.add_flag("--json", args.json, "one JSON document on standard output");
     std::optional<std::string> page;
+    std::optional<std::string> format;
     for (const Command &command : kCommands) {
         CLI::App *sub = app.add_subcommand(command.name, command.summary);
         sub->fallthrough();
@@ -113,6 +115,20 @@ CommandLine parse_command_line(int argc, char **argv) {
         }
         if ((command.options & kAll) != 0) {
             sub->add_flag("--all", args.all, "every address of the pool");
+        }
+        if ((command.options & kPair) != 0) {
+            sub->add_flag("--pair", args.pair, "port/node name pairs: the port from page P, the node from its partner");
+        }
+        if ((command.options & kOwner) != 0) {
+            sub->add_option("--owner", args.owner, "who holds the addresses (a VM, a profile, a ticket)")
+                ->type_name("TEXT");
+        }
+        if ((command.options & kLong) != 0) {
+            sub->add_flag("--long", args.long_list, "ADDRESS OWNER PARTNER columns");
+        }
+        if ((command.options & kFormat) != 0) {
+            sub->add_option("--format", format, "colon (default), bare, sysfs, or vport for pairs")->type_name("FORM");
+            sub->add_flag("--upper", args.style.upper, "uppercase hex digits");
         }
         if (command.operands != nullptr) {
             sub->add_option(command.operands, args.operands)->type_name("");
@@ -145,6 +161,18 @@ CommandLine parse_command_line(int argc, char **argv) {
     }
     if (page) {
         args.page = parse_page(*page);
+    }
+    if (format) {
+        args.style.format = parse_format(*format);
+    }
+    if (args.style.format == Format::kVport && !args.pair) {
+        throw Failure(kBadUsage, "--format vport writes port/node pairs; use it with 'alloc --pair'");
+    }
+    if (args.owner) {
+        if (const std::string problem = owner_problem(*args.owner); !problem.empty()) {
+            throw Failure(kBadUsage,
+                          "the owner '" + shown(*args.owner) + "' " + problem + "; give 1 to 128 printable characters");
+        }
     }
     if (args.state_path && args.state_path->empty()) {
         throw Failure(kBadUsage, "--state needs a path; leave it out to use the host's state");

@@ -44,6 +44,23 @@ revevidozi::PoolOrigin pool_origin(const revevidozi::Wwn &address);
 void print_addresses(const Args &args, Output &out, const char *command, const revevidozi::Wwn &base,
                      const std::vector<revevidozi::Wwn> &addresses);
 
+// Prints port/node pairs: one "PORT NODE" (or vport "PORT:NODE") a line, or
+// a JSON document with the port pool's description, "pairs" and the owner.
+void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
+                 const std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> &pairs);
+
+// What --json says of one address: "wwn", "owner" (null when none) and,
+// for a pair's member, "partner".
+Json address_json(const StateFile &state, const revevidozi::Wwn &address);
+
+// The text after an address in status and list --long: its owner and partner.
+std::string owner_and_partner(const StateFile &state, const revevidozi::Wwn &address, const Style &style);
+
+// The JSON value of --owner: the text, or null.
+inline Json owner_json(const Args &args) {
+    return args.owner ? Json(*args.owner) : Json();
+}
+
 // The pool of a line known to hold one (every change first makes sure).
 revevidozi::Pool &pool_of(PoolLine &line);
 

@@ -60,17 +60,53 @@ void print_addresses(const Args &args, Output &out, const char *command, const r
                      const std::vector<revevidozi::Wwn> &addresses) {
     if (!args.json) {
         for (const auto &a : addresses) {
-            out.text() << a.str() << '\n';
+            out.text() << formatted(a, args.style) << '\n';
         }
         return;
     }
     Json json{{"command", command}};
     describe_pool(json, base);
+    if (args.command != "list") {
+        json["owner"] = owner_json(args);
+    }
     json["addresses"] = Json::array();
     for (const auto &a : addresses) {
         json["addresses"].push_back(a.str());
     }
     emit(out, json);
+}
+
+void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
+                 const std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> &pairs) {
+    if (!args.json) {
+        for (const auto &[port, node] : pairs) {
+            out.text() << formatted_pair(port, node, args.style) << '\n';
+        }
+        return;
+    }
+    Json json{{"command", args.command}};
+    describe_pool(json, base);
+    json["owner"] = owner_json(args);
+    json["pairs"] = Json::array();
+    for (const auto &[port, node] : pairs) {
+        json["pairs"].push_back({{"port", port.str()}, {"node", node.str()}});
+    }
+    emit(out, json);
+}
+
+Json address_json(const StateFile &state, const revevidozi::Wwn &address) {
+    const AddressRecord *record = state.record(address);
+    Json json{{"wwn", address.str()}, {"owner", record && !record->owner.empty() ? Json(record->owner) : Json()}};
+    if (record && record->partner) {
+        json["partner"] = record->partner->str();
+    }
+    return json;
+}
+
+std::string owner_and_partner(const StateFile &state, const revevidozi::Wwn &address, const Style &style) {
+    const AddressRecord *record = state.record(address);
+    const std::string owner = record && !record->owner.empty() ? shown(record->owner) : "-";
+    return owner + "  " + (record && record->partner ? formatted(*record->partner, style) : "-");
 }
 
 void describe_pool(Json &json, const revevidozi::Wwn &base) {

@@ -21,7 +21,18 @@ constexpr std::size_t kBlockDigits = std::size_t{2} * WWN_POOL_CFG_SIZE;
 constexpr std::size_t kBaseDigits = 32; // the version, mbz, reserved and base bytes
 constexpr off_t kMaxFileSize = off_t{16} << 20;
 constexpr int kMaxUnreadableLines = 1000;
-constexpr const char *kHeader = "# wwnpool state: one pool per line, its 152-byte block as hex text\n";
+// Format 1 had only pool lines; format 2 adds address records, which format 1
+// tools refuse as damaged lines rather than drop.
+constexpr const char *kHeader =
+    "# wwnpool state, format 2: one pool per line (its 152-byte block as 304 hex digits), then one line per\n"
+    "# address with an owner or a partner: A <address> <partner or -> <owner as hex or -> <CRC-32>\n";
+
+// The base of the pool an address belongs to, if it is a pool address.
+std::optional<revevidozi::Wwn> pool_base_of(const revevidozi::Wwn &address) {
+    std::error_code ec;
+    const auto origin = revevidozi::origin_of(address, ec);
+    return origin ? revevidozi::pool_base(origin->local, origin->page, ec) : std::nullopt;
+}
 
 bool all_hex(std::string_view s) {
     return s.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
@@ -208,6 +219,24 @@ void StateFile::read() {
         if (text.empty() || text.front() == '#') {
             continue;
         }
+        if (is_record_line(text)) {
+            RecordLine line{number, std::string(text), std::nullopt, {}};
+            if (const auto address = record_address(text)) {
+                line.base = pool_base_of(*address);
+            }
+            if (const auto record = parse_record(text, &line.problem); record && line.base) {
+                if (!records_.emplace(record->address.value(), *record).second) {
+                    line.problem = "a second record for " + record->address.str();
+                }
+            } else if (line.problem.empty()) {
+                line.problem = "address record of an address that is in no pool";
+            }
+            if (!line.base && ++unreadable > kMaxUnreadableLines) {
+                throw Failure(kBadState, shown(target_.string()) + " has too many lines that cannot be read");
+            }
+            record_lines_.push_back(std::move(line));
+            continue;
+        }
         PoolLine line = read_line(number, text);
         if (!line.base && ++unreadable > kMaxUnreadableLines) {
             throw Failure(kBadState, shown(target_.string()) + " has more than " + std::to_string(kMaxUnreadableLines) +
@@ -228,6 +257,44 @@ void StateFile::read() {
         }
         pools_.push_back(std::move(line));
     }
+    check_records();
+}
+
+// A record is trusted only if what it says holds: its address is allocated in
+// a trusted pool, and a partner is the same index of the partner page and
+// names this address back.
+void StateFile::check_records() {
+    const auto allocated = [&](const revevidozi::Wwn &address) {
+        const auto base = pool_base_of(address);
+        PoolLine *line = base ? find(*base) : nullptr;
+        return line != nullptr && line->pool && line->pool->in_use(address);
+    };
+    for (auto &line : record_lines_) {
+        if (!line.problem.empty()) {
+            continue;
+        }
+        const AddressRecord &record = records_.at(record_address(line.text)->value());
+        if (!allocated(record.address)) {
+            line.problem = "a record of " + record.address.str() + ", which its pool does not hold allocated";
+        } else if (record.partner) {
+            const auto back = records_.find(record.partner->value());
+            const auto mine = revevidozi::origin_of(record.address);
+            const auto theirs = revevidozi::origin_of(*record.partner);
+            if (back == records_.end() || back->second.partner != record.address || !allocated(*record.partner) ||
+                mine.local != theirs.local || (mine.page ^ 1U) != theirs.page ||
+                revevidozi::index_of(record.address) != revevidozi::index_of(*record.partner)) {
+                line.problem = "a record pairing " + record.address.str() + " with " + record.partner->str() +
+                               ", which is no partner of it";
+            }
+        }
+    }
+    for (const auto &line : record_lines_) {
+        if (!line.problem.empty()) {
+            if (const auto address = record_address(line.text)) {
+                records_.erase(address->value());
+            }
+        }
+    }
 }
 
 PoolLine *StateFile::find(const revevidozi::Wwn &base) {
@@ -239,23 +306,30 @@ PoolLine *StateFile::find(const revevidozi::Wwn &base) {
     return nullptr;
 }
 
-std::string StateFile::reset_advice(const PoolLine &line) const {
-    if (!line.base) {
+std::string StateFile::reset_advice(const std::optional<revevidozi::Wwn> &base) const {
+    if (!base) {
         return "; it cannot tell which pool it held, so repair or remove that line by hand";
     }
-    const revevidozi::PoolOrigin origin = revevidozi::origin_of(*line.base);
+    const revevidozi::PoolOrigin origin = revevidozi::origin_of(*base);
     const std::string state = location_.host_default ? "" : " --state '" + shown(location_.path.string()) + "'";
     return "; to give up its addresses, reset that pool with 'wwnpool" + state + " --local " + origin.local.str() +
            " init --page " + std::to_string(origin.page) + " --force' (all its addresses become free)";
 }
 
 PoolLine *StateFile::trusted(const revevidozi::Wwn &base) {
+    for (const auto &line : record_lines_) {
+        if (!line.problem.empty() && (!line.base || line.base == base)) {
+            throw Failure(kBadState, shown(location_.path.string()) + " line " + std::to_string(line.line) + ": " +
+                                         line.problem + ", so nothing can be said about pool " + base.str() +
+                                         reset_advice(line.base));
+        }
+    }
     PoolLine *found = nullptr;
     for (auto &line : pools_) {
         if (!line.base || (line.base == base && !line.pool)) {
             throw Failure(kBadState, shown(location_.path.string()) + " line " + std::to_string(line.line) + ": " +
                                          line.problem + ", so nothing can be said about pool " + base.str() +
-                                         reset_advice(line));
+                                         reset_advice(line.base));
         }
         if (line.base == base && found == nullptr) {
             found = &line;
@@ -265,10 +339,18 @@ PoolLine *StateFile::trusted(const revevidozi::Wwn &base) {
 }
 
 void StateFile::require_trustworthy(const std::optional<revevidozi::Wwn> &spared) const {
+    const auto refuse = [&](int number, const std::string &problem, const std::optional<revevidozi::Wwn> &base) {
+        throw Failure(kBadState, shown(location_.path.string()) + " line " + std::to_string(number) + ": " + problem +
+                                     "; the file is left as it is" + reset_advice(base));
+    };
     for (const auto &line : pools_) {
         if (!line.pool && !(spared && line.base == spared)) {
-            throw Failure(kBadState, shown(location_.path.string()) + " line " + std::to_string(line.line) + ": " +
-                                         line.problem + "; the file is left as it is" + reset_advice(line));
+            refuse(line.line, line.problem, line.base);
+        }
+    }
+    for (const auto &line : record_lines_) {
+        if (!line.problem.empty() && !(spared && line.base == spared)) {
+            refuse(line.line, line.problem, line.base);
         }
     }
 }
@@ -291,7 +373,41 @@ PoolLine &StateFile::reset(revevidozi::Pool pool) {
     first->problem.clear();
     const int keep = first->line;
     std::erase_if(pools_, [&](const PoolLine &l) { return l.base == base && l.line != keep; });
+    std::erase_if(record_lines_, [&](const RecordLine &l) { return l.base == base; });
+    // Its addresses are free now: they have no owners, and no partners elsewhere.
+    std::erase_if(records_, [&](const auto &entry) { return pool_base_of(entry.second.address) == base; });
+    for (auto &[address, record] : records_) {
+        if (record.partner && pool_base_of(*record.partner) == base) {
+            record.partner.reset();
+        }
+    }
+    std::erase_if(records_, [](const auto &entry) { return !entry.second.partner && entry.second.owner.empty(); });
     return *find(base);
+}
+
+const AddressRecord *StateFile::record(const revevidozi::Wwn &address) const {
+    const auto found = records_.find(address.value());
+    return found == records_.end() ? nullptr : &found->second;
+}
+
+void StateFile::put_record(const AddressRecord &record) {
+    if (record.partner || !record.owner.empty()) {
+        records_[record.address.value()] = record;
+    } else {
+        records_.erase(record.address.value());
+    }
+}
+
+void StateFile::drop_record(const revevidozi::Wwn &address) {
+    records_.erase(address.value());
+}
+
+std::vector<AddressRecord> StateFile::records() const {
+    std::vector<AddressRecord> out;
+    for (const auto &entry : records_) {
+        out.push_back(entry.second);
+    }
+    return out;
 }
 
 std::optional<revevidozi::Wwn> StateFile::recorded_local() const {
@@ -313,6 +429,9 @@ void StateFile::save() {
     for (const auto &line : pools_) {
         data += line.pool ? block_text(*line.pool) : line.text;
         data += '\n';
+    }
+    for (const auto &entry : records_) {
+        data += record_text(entry.second) + '\n';
     }
     try {
         replace_file(target_, data, owner_);

@@ -6,11 +6,13 @@
 // new one, whole.
 #pragma once
 
+#include "address_record.hpp"
 #include "atomic_file.hpp"
 #include "cli.hpp"
 #include "state_path.hpp"
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +28,14 @@ struct PoolLine {
     std::optional<revevidozi::Wwn> base;  // the pool the line claims, when its base can be read
     std::optional<revevidozi::Pool> pool; // the pool, when the line can be trusted
     std::string problem;                  // why not
+};
+
+// One address record line of the file.
+struct RecordLine {
+    int line = 0;
+    std::string text;                    // as read
+    std::optional<revevidozi::Wwn> base; // the pool of its address, when that can be read
+    std::string problem;                 // empty when the record can be trusted
 };
 
 enum class Access { kRead, kChange };
@@ -61,6 +71,14 @@ class StateFile {
     // A fresh pool in place of every line of its base.
     PoolLine &reset(revevidozi::Pool pool);
 
+    // The owner and partner recorded for an allocated address, if any.
+    const AddressRecord *record(const revevidozi::Wwn &address) const;
+    // Records `record` for its address (an allocated one), replacing any.
+    void put_record(const AddressRecord &record);
+    void drop_record(const revevidozi::Wwn &address);
+    // Every record, in address order.
+    std::vector<AddressRecord> records() const;
+
     // The local WWN of every pool in the file, when they share one.
     std::optional<revevidozi::Wwn> recorded_local() const;
 
@@ -72,13 +90,16 @@ class StateFile {
     void check_kind(const struct stat &st) const;
     void lock();
     void read();
-    std::string reset_advice(const PoolLine &line) const;
+    void check_records();
+    std::string reset_advice(const std::optional<revevidozi::Wwn> &base) const;
 
     StateLocation location_;
     std::filesystem::path target_; // the file the path finally names
     int lock_fd_ = -1;
     std::vector<PoolLine> pools_;
-    std::optional<FileOwner> owner_; // of the file as read
+    std::vector<RecordLine> record_lines_;           // as read, damaged ones included
+    std::map<std::uint64_t, AddressRecord> records_; // the trusted ones, by address
+    std::optional<FileOwner> owner_;                 // of the file as read
 };
 
 // A pool's block as the line of hex text the file holds.

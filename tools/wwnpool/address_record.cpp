@@ -1,0 +1,121 @@
+#include "address_record.hpp"
+
+#include "text.hpp"
+
+#include <cstdio>
+#include <vector>
+
+namespace wwnpool {
+namespace {
+
+constexpr std::size_t kMaxOwnerCharacters = 128;
+
+std::string hex16(const revevidozi::Wwn &wwn) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(wwn.value()));
+    return text;
+}
+
+std::string crc_hex(std::string_view text) {
+    char crc[9];
+    std::snprintf(crc, sizeof crc, "%08x",
+                  crc32ForBuf(reinterpret_cast<const uint8_t *>(text.data()), static_cast<int>(text.size())));
+    return crc;
+}
+
+std::vector<std::string_view> fields(std::string_view text) {
+    std::vector<std::string_view> out;
+    for (std::size_t at = 0;;) {
+        const std::size_t blank = text.find(' ', at);
+        out.push_back(text.substr(at, blank - at));
+        if (blank == std::string_view::npos) {
+            return out;
+        }
+        at = blank + 1;
+    }
+}
+
+std::optional<revevidozi::Wwn> bare_wwn(std::string_view text) {
+    if (text.size() != 16 || text.find_first_not_of("0123456789abcdef") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return revevidozi::Wwn::parse(text);
+}
+
+} // namespace
+
+std::string record_text(const AddressRecord &record) {
+    std::string owner;
+    for (const char c : record.owner) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(c));
+        owner += pair;
+    }
+    const std::string body = "A " + hex16(record.address) + " " + (record.partner ? hex16(*record.partner) : "-") +
+                             " " + (owner.empty() ? "-" : owner);
+    return body + " " + crc_hex(body);
+}
+
+bool is_record_line(std::string_view text) {
+    return text.starts_with("A ");
+}
+
+std::optional<revevidozi::Wwn> record_address(std::string_view text) {
+    return is_record_line(text) ? bare_wwn(fields(text)[1]) : std::nullopt;
+}
+
+std::optional<AddressRecord> parse_record(std::string_view text, std::string *why) {
+    const auto fail = [&](const char *reason) -> std::optional<AddressRecord> {
+        *why = reason;
+        return std::nullopt;
+    };
+    const auto f = fields(text);
+    if (f.size() != 5 || f[0] != "A") {
+        return fail("not an address record (expected 'A', address, partner, owner and CRC)");
+    }
+    if (f[4] != crc_hex(text.substr(0, text.size() - 9))) {
+        return fail("address record damaged (CRC mismatch)");
+    }
+    AddressRecord record;
+    const auto address = bare_wwn(f[1]);
+    const auto partner = bare_wwn(f[2]);
+    if (!address || (!partner && f[2] != "-")) {
+        return fail("address record with a bad address");
+    }
+    record.address = *address;
+    record.partner = partner;
+    if (f[3] != "-") {
+        if (f[3].size() % 2 != 0 || f[3].find_first_not_of("0123456789abcdef") != std::string_view::npos) {
+            return fail("address record with a bad owner");
+        }
+        record.owner.resize(f[3].size() / 2);
+        string_to_hbytes(f[3].data(), reinterpret_cast<uint8_t *>(record.owner.data()),
+                         static_cast<int>(record.owner.size()));
+        if (!owner_problem(record.owner).empty()) {
+            return fail("address record with a bad owner");
+        }
+    }
+    return record;
+}
+
+std::string owner_problem(std::string_view owner) {
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < owner.size(); ++characters) {
+        const std::size_t n = utf8_length(owner, at);
+        const auto c = static_cast<unsigned char>(owner[at]);
+        if (n == 0) {
+            return "is not UTF-8";
+        }
+        if (c < 0x20 || c == 0x7f ||
+            (c == 0xc2 && at + 1 < owner.size() && static_cast<unsigned char>(owner[at + 1]) < 0xa0)) {
+            return "holds a control character";
+        }
+        at += n;
+    }
+    if (characters == 0 || characters > kMaxOwnerCharacters) {
+        return "must be 1 to 128 characters";
+    }
+    return {};
+}
+
+} // namespace wwnpool

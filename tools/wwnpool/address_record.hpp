@@ -1,0 +1,43 @@
+// What the state file keeps about one allocated address beside its pool's
+// bitmap: who holds it and, for a port/node pair, its partner. One line per
+// address, guarded by its own CRC-32 as the blocks are:
+//
+//   A <address> <partner or -> <owner as hex of its UTF-8 bytes, or -> <crc>
+//
+// addresses as 16 hex digits, the CRC (crc32ForBuf of everything before its
+// separating blank) as 8. Hex keeps any owner text on one line and the
+// format free of quoting rules.
+#pragma once
+
+#include <revevidozi.hpp>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace wwnpool {
+
+struct AddressRecord {
+    revevidozi::Wwn address;
+    std::optional<revevidozi::Wwn> partner;
+    std::string owner; // empty: none
+};
+
+std::string record_text(const AddressRecord &record);
+
+// The record a line holds; nothing, with the reason in *why, if it holds
+// none (not a record line, bad field, CRC mismatch).
+std::optional<AddressRecord> parse_record(std::string_view text, std::string *why);
+
+// Whether a line is meant as a record (its first field is "A"), even if damaged.
+bool is_record_line(std::string_view text);
+
+// The address a record line names in its first field, if readable, even
+// when the rest of the line is damaged.
+std::optional<revevidozi::Wwn> record_address(std::string_view text);
+
+// Why `owner` may not be an owner, or empty when it may: 1 to 128
+// characters of printable UTF-8.
+std::string owner_problem(std::string_view owner);
+
+} // namespace wwnpool
