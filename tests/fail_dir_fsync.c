@@ -1,7 +1,6 @@
 /* Preloaded into wwnpool by the CLI test: fsync of a folder fails with EIO,
  * as on a failing disk, so that a rename that cannot be made durable is
  * seen to be reported. Every other fsync is the C library's. */
-#define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <sys/stat.h>
