@@ -153,6 +153,29 @@ for args in "status 20:30:12:34:56:78:9a:bc" "list" "alloc" "release 20:20:12:34
 done
 check "and the file is left alone" cmp -s "$work/pairs" "$work/before"
 
+# The names this host's FC hosts and vports carry are never handed out.
+S() { WWNPOOL_SYSFS=$work/fc "$tool" --state "$work/scan" "$@"; }
+fc() { # fc CLASS ENTRY PORT_NAME NODE_NAME, as sysfs prints them
+  mkdir -p "$work/fc/class/$1/$2"
+  echo "$3" >"$work/fc/class/$1/$2/port_name"
+  echo "$4" >"$work/fc/class/$1/$2/node_name"
+}
+check "a host without FC: scan finds nothing" S scan >/dev/null
+fc fc_host host5 0x2000123456789abc 0x1000123456789abc
+fc fc_vports vport-5:0-0 0x2003123456789abc 0x2403123456789abc
+fc fc_host host6 0x21000024ff000001 0x2005123456789abc
+check "scan marks the names in the pools taken, and lists the others" \
+  test "$(S scan | cut -c 1-5 | sort | uniq -c | xargs)" = "2 outsi 4 taken"
+check "a vport's port and node as a pair" test "$(S status 20:03:12:34:56:78:9a:bc)" = \
+  "20:03:12:34:56:78:9a:bc in use  owner sysfs:vport-5:0-0  partner 24:03:12:34:56:78:9a:bc"
+check "a second scan leaves them as they are" test "$(S --json scan | json_get 'len(d["already_taken"]), len(d["taken"])')" = "4 0"
+fc fc_host host6 0x2001123456789abc 0x20000024ff000001
+check "alloc skips a name in use now" test "$(S alloc)" = 20:02:12:34:56:78:9a:bc
+check "and records its user" grep -q "owner sysfs:host6" < <(S status 20:01:12:34:56:78:9a:bc)
+fc fc_host host6 0x2004123456789abc 0x20000024ff000001
+S take 20:04:12:34:56:78:9a:bc >/dev/null 2>"$work/err"
+check "take of a name in use: exit 1 naming its user" test $? -eq 1 -a -n "$(grep host6 "$work/err")"
+
 # Output that cannot be written: a non-zero exit, and every address the
 # command changed is named on standard error.
 used() { W --json status | json_get 'sum(p["used"] for p in d["pools"])'; }

@@ -66,6 +66,9 @@ int cmd_alloc(const Args &args, Output &out) {
         pool_line(state, local.wwn, page ^ 1U, true, &local); // may move the first line
         revevidozi::Pool &ports = pool_of(*pool_line(state, local.wwn, page, false));
         revevidozi::Pool &nodes = pool_of(*pool_line(state, local.wwn, page ^ 1U, false));
+        const auto users = names_in_use();
+        claim_names_in_use(state, ports, users);
+        claim_names_in_use(state, nodes, users);
         const auto pairs = allocate_pairs(ports, nodes, count);
         std::vector<revevidozi::Wwn> changed;
         for (const auto &[port, node] : pairs) {
@@ -79,6 +82,7 @@ int cmd_alloc(const Args &args, Output &out) {
         return kDone;
     }
     revevidozi::Pool &pool = pool_of(*pool_line(state, local.wwn, page, true, &local));
+    claim_names_in_use(state, pool, names_in_use());
     std::error_code ec;
     const std::vector<revevidozi::Wwn> addresses = pool.allocate(count, ec);
     if (ec == revevidozi::errc::address_in_use) {

@@ -66,7 +66,12 @@ int take(const Args &args, Output &out) {
     }
     StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
+    const auto users = names_in_use();
     for (const auto &address : addresses) {
+        if (const auto user = users.find(address.value()); user != users.end()) {
+            throw Failure(kRefused, address.str() + " is in use by " + shown(user->second) +
+                                        " on this host; nothing was changed; 'wwnpool scan' records such names");
+        }
         std::error_code ec;
         pool_holding(state, address, true).take(address, ec);
         refuse_on(ec, address);
@@ -80,7 +85,7 @@ int take(const Args &args, Output &out) {
 
 // Frees the addresses and their partners; all or nothing.
 std::vector<revevidozi::Wwn> release_addresses(StateFile &state, const std::vector<revevidozi::Wwn> &addresses) {
-    const std::vector<revevidozi::Wwn> released = with_partners(state, addresses);
+    std::vector<revevidozi::Wwn> released = with_partners(state, addresses);
     for (const auto &address : released) {
         std::error_code ec;
         pool_holding(state, address, false).release(address, ec);

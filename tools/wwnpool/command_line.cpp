@@ -44,6 +44,10 @@ const Command kCommands[] = {
      "Prints the NAA type, local WWN, page and index of each pool address. Needs no state."},
     {"dump", cmd_dump, kPage, nullptr, "print a pool's block in hex",
      "Prints the block of the pool of page P as the library dumps it; a damaged one too, with exit code 3."},
+    {"scan", cmd_scan, kFormat, nullptr, "mark the names of this host's FC hosts and vports as taken",
+     "Reads port_name and node_name of every FC host and vport in sysfs. Names in this host's pools are marked "
+     "taken, with owner sysfs:<entry> (an entry's port and node as a pair when they are one index of partner "
+     "pools); names already taken are left as they are and reported, and names outside the pools are listed."},
     {"local", cmd_local, 0, nullptr, "show the local WWN that names this host's pools",
      "Prints the local WWN that names this host's pools and where it comes from: --local, WWNPOOL_LOCAL, the "
      "pools already in the state file, or a network interface (and whether its MAC is universally or locally "

@@ -7,6 +7,8 @@
 #include "output.hpp"
 #include "state_file.hpp"
 
+#include <map>
+
 namespace wwnpool {
 
 int cmd_init(const Args &args, Output &out);
@@ -18,6 +20,15 @@ int cmd_list(const Args &args, Output &out);
 int cmd_decode(const Args &args, Output &out);
 int cmd_dump(const Args &args, Output &out);
 int cmd_local(const Args &args, Output &out);
+int cmd_scan(const Args &args, Output &out);
+
+// The names this host's FC hosts and vports carry now, with the owner
+// "sysfs:<entry>" that records them.
+std::map<std::uint64_t, std::string> names_in_use();
+
+// Marks the names in use that fall in `pool` and are free there as taken,
+// with their sysfs owner, so that no allocation hands them out.
+void claim_names_in_use(StateFile &state, revevidozi::Pool &pool, const std::map<std::uint64_t, std::string> &users);
 
 // The page asked for with --page, 0 by default.
 inline std::uint32_t page_of(const Args &args) {

@@ -61,4 +61,22 @@ std::vector<NetInterface> hardware_interfaces() {
     return found;
 }
 
+std::vector<FcEntry> fc_entries() {
+    const fs::path root = sysfs_root();
+    std::vector<FcEntry> found;
+    for (const char *kind : {"fc_host", "fc_vports"}) {
+        std::error_code ec;
+        fs::directory_iterator it(root / "class" / kind, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+            const auto name = [&](const char *attribute_name) -> std::optional<revevidozi::Wwn> {
+                const auto wwn = revevidozi::Wwn::parse(attribute(it->path() / attribute_name));
+                return wwn && wwn->value() != 0 ? wwn : std::nullopt;
+            };
+            found.push_back({it->path().filename().string(), name("port_name"), name("node_name")});
+        }
+    }
+    std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.name < b.name; });
+    return found;
+}
+
 } // namespace wwnpool

@@ -2,8 +2,11 @@
 // $WWNPOOL_SYSFS when set (tests build a fake one there), else /sys.
 #pragma once
 
+#include <revevidozi.hpp>
+
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,5 +24,16 @@ struct NetInterface {
 // (not under devices/virtual: no loopback, bridge, veth, ifb, docker0), with
 // a permanent (addr_assign_type 0), unicast, non-zero MAC address.
 std::vector<NetInterface> hardware_interfaces();
+
+// The names an FC host or vport carries now (class/fc_host/* and
+// class/fc_vports/*, as sysfs prints them: 0x and unpadded hex).
+struct FcEntry {
+    std::string name; // "host5", "vport-5:0-0"
+    std::optional<revevidozi::Wwn> port;
+    std::optional<revevidozi::Wwn> node;
+};
+
+// In name order; none on a host without FC (no class/fc_host is normal).
+std::vector<FcEntry> fc_entries();
 
 } // namespace wwnpool

@@ -1,0 +1,128 @@
+// scan: the names this host's FC hosts and vports carry now. Those in this
+// host's pools are marked taken (owner "sysfs:<entry>"), so that alloc and
+// take never hand them out again.
+#include "commands.hpp"
+
+#include "host_sysfs.hpp"
+#include "text.hpp"
+
+namespace wwnpool {
+namespace {
+
+struct Found {
+    revevidozi::Wwn wwn;
+    std::string entry;
+    const char *role; // "port" or "node"
+};
+
+bool in_pools_of(const revevidozi::Wwn &name, const revevidozi::Wwn &local) {
+    std::error_code ec;
+    const auto origin = revevidozi::origin_of(name, ec);
+    return origin && origin->local == local;
+}
+
+} // namespace
+
+std::map<std::uint64_t, std::string> names_in_use() {
+    std::map<std::uint64_t, std::string> users;
+    for (const FcEntry &entry : fc_entries()) {
+        for (const auto &name : {entry.port, entry.node}) {
+            if (name) {
+                users.emplace(name->value(), "sysfs:" + entry.name);
+            }
+        }
+    }
+    return users;
+}
+
+void claim_names_in_use(StateFile &state, revevidozi::Pool &pool, const std::map<std::uint64_t, std::string> &users) {
+    for (const auto &[value, owner] : users) {
+        const revevidozi::Wwn name(value);
+        std::error_code ec;
+        if (!pool.in_use(name, ec) && !ec) {
+            pool.take(name);
+            state.put_record({name, std::nullopt, owner});
+        }
+    }
+}
+
+int cmd_scan(const Args &args, Output &out) {
+    if (!args.operands.empty()) {
+        throw Failure(kBadUsage, "scan takes no operands; see 'wwnpool scan --help'");
+    }
+    explicit_local(args);
+    StateFile state(state_location(args), Access::kChange);
+    state.require_trustworthy();
+    const LocalIdentity local = host_identity(args, state);
+    std::vector<Found> taken, already, outside;
+    for (const FcEntry &entry : fc_entries()) {
+        std::vector<revevidozi::Wwn> mine; // of this entry, taken now
+        for (const auto &[name, role] : {std::pair{entry.port, "port"}, std::pair{entry.node, "node"}}) {
+            if (!name) {
+                continue;
+            }
+            if (!in_pools_of(*name, local.wwn)) {
+                outside.push_back({*name, entry.name, role});
+                continue;
+            }
+            const revevidozi::PoolOrigin origin = revevidozi::origin_of(*name);
+            revevidozi::Pool &pool = pool_of(*pool_line(state, origin.local, origin.page, true, &local));
+            if (pool.in_use(*name)) {
+                already.push_back({*name, entry.name, role});
+                continue;
+            }
+            pool.take(*name);
+            state.put_record({*name, std::nullopt, "sysfs:" + entry.name});
+            taken.push_back({*name, entry.name, role});
+            mine.push_back(*name);
+        }
+        // An entry's port and node at one index of partner pools are a pair.
+        if (mine.size() == 2) {
+            const auto port = revevidozi::origin_of(mine[0]);
+            const auto node = revevidozi::origin_of(mine[1]);
+            if ((port.page ^ 1U) == node.page && revevidozi::index_of(mine[0]) == revevidozi::index_of(mine[1])) {
+                state.put_record({mine[0], mine[1], "sysfs:" + entry.name});
+                state.put_record({mine[1], mine[0], "sysfs:" + entry.name});
+            }
+        }
+    }
+    if (!taken.empty()) {
+        std::vector<revevidozi::Wwn> names;
+        for (const auto &f : taken) {
+            names.push_back(f.wwn);
+        }
+        out.changed("marked taken", names, "release");
+        state.save();
+    }
+    if (args.json) {
+        Json json{{"command", "scan"}};
+        for (const auto &[key, list] :
+             {std::pair{"taken", &taken}, {"already_taken", &already}, {"outside", &outside}}) {
+            json[key] = Json::array();
+            for (const auto &f : *list) {
+                Json item = address_json(state, f.wwn);
+                item["entry"] = f.entry;
+                item["role"] = f.role;
+                json[key].push_back(item);
+            }
+        }
+        emit(out, json);
+        return kDone;
+    }
+    for (const auto &[label, list] :
+         {std::pair{"taken", &taken}, {"already taken", &already}, {"outside the pools", &outside}}) {
+        for (const auto &f : *list) {
+            out.text() << label << "  " << formatted(f.wwn, args.style) << "  " << shown(f.entry) << ' ' << f.role;
+            if (const AddressRecord *record = state.record(f.wwn); record && list != &taken && !record->owner.empty()) {
+                out.text() << "  owner " << shown(record->owner);
+            }
+            out.text() << '\n';
+        }
+    }
+    if (taken.empty() && already.empty() && outside.empty()) {
+        out.text() << "no FC host or vport names found under " << shown((sysfs_root() / "class").string()) << '\n';
+    }
+    return kDone;
+}
+
+} // namespace wwnpool
