@@ -270,6 +270,22 @@ check "the advice for a duplicated pool resets it" xargs "$tool" <"$work/advice"
 check "into one line" test "$(grep -vc '#' "$work/damaged")" -eq 1
 check "which answers again" test -z "$("$tool" --state "$work/damaged" list)"
 
+# Fleet checks: the state files of several hosts, compared.
+cp "$state" "$work/clone" # a cloned VM's state
+"$tool" --state "$work/other" --local 10:00:00:1b:21:00:00:09 alloc >/dev/null
+while IFS='|' read -r code files findings; do
+  eval "\"$tool\" check $files" >"$work/out" 2>/dev/null
+  rc=$?
+  check "check $files: exit $code (got $rc)" test $rc -eq "$code"
+  check "check $files: finds '$findings'" test "$(cut -d: -f1 "$work/out" | sort -u | xargs)" = "$findings"
+done <<'FLEET'
+0|"$state" "$work/other"|clean
+1|"$state" "$work/other" "$work/clone"|local pool
+1|"$work/d.cut"|damaged
+3|"$state" "$work/nothing"|unreadable
+FLEET
+check "check --json" test "$("$tool" --json check "$state" "$work/clone" | json_get 'd["clean"], sorted({f["kind"] for f in d["findings"]})')" = "False ['local', 'pool']"
+
 # --json: one valid UTF-8 document, for failures of every kind too.
 for args in "init --page 6" "alloc 3 --page 6" "status" "status 20:00:12:34:56:78:9a:bc" "list --page 6" \
   "decode 51:23:45:67:89:ab:c0:05" "dump --page 6" "release --all --page 6" local; do

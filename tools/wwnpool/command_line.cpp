@@ -48,6 +48,11 @@ const Command kCommands[] = {
      "Reads port_name and node_name of every FC host and vport in sysfs. Names in this host's pools are marked "
      "taken, with owner sysfs:<entry> (an entry's port and node as a pair when they are one index of partner "
      "pools); names already taken are left as they are and reported, and names outside the pools are listed."},
+    {"check", cmd_check, 0, "FILE", "check several hosts' state files for names they share",
+     "Reads the state files of several hosts (collected by whatever means) and reports, one finding a line, "
+     "every local WWN in more than one file (cloned hosts that share a MAC hand out the same names), every pool "
+     "present twice, and every damaged line. Exit code 0 when clean, 1 when it found a conflict, 3 when a file "
+     "cannot be read. It only reads."},
     {"local", cmd_local, 0, nullptr, "show the local WWN that names this host's pools",
      "Prints the local WWN that names this host's pools and where it comes from: --local, WWNPOOL_LOCAL, the "
      "pools already in the state file, or a network interface (and whether its MAC is universally or locally "

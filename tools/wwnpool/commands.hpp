@@ -21,6 +21,7 @@ int cmd_decode(const Args &args, Output &out);
 int cmd_dump(const Args &args, Output &out);
 int cmd_local(const Args &args, Output &out);
 int cmd_scan(const Args &args, Output &out);
+int cmd_check(const Args &args, Output &out);
 
 // The names this host's FC hosts and vports carry now, with the owner
 // "sysfs:<entry>" that records them.

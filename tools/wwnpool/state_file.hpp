@@ -52,6 +52,7 @@ class StateFile {
 
     const std::filesystem::path &path() const { return location_.path; }
     std::vector<PoolLine> &pools() { return pools_; }
+    const std::vector<RecordLine> &record_lines() const { return record_lines_; }
 
     // The first line that claims the pool of this base, trusted or not.
     PoolLine *find(const revevidozi::Wwn &base);
