@@ -124,7 +124,7 @@ P alloc 2 >/dev/null
 P take 24:02:12:34:56:78:9a:bc >/dev/null
 check "pairs: the lowest index free in both pools, as vport_create takes them" \
   test "$(P alloc --pair --owner vm42 --format vport 2 | xargs)" = "2003123456789abc:2403123456789abc 2004123456789abc:2404123456789abc"
-check "list --long: owner and partner" test "$(P list --long | grep '^20:03')" = "20:03:12:34:56:78:9a:bc  vm42  24:03:12:34:56:78:9a:bc"
+check "list --long: owner and partner" test "$(P list --long | grep '^20:03' | xargs)" = "20:03:12:34:56:78:9a:bc vm42 24:03:12:34:56:78:9a:bc"
 check "status: owner and partner" test "$(P status 24:04:12:34:56:78:9a:bc)" = \
   "24:04:12:34:56:78:9a:bc in use  owner vm42  partner 20:04:12:34:56:78:9a:bc"
 check "decode: the partner's page and index" grep -q "page 1  index 3  partner page 0 index 3" < <(P decode 24:03:12:34:56:78:9a:bc)

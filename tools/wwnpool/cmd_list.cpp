@@ -4,6 +4,9 @@
 
 #include "text.hpp"
 
+#include <algorithm>
+#include <array>
+
 namespace wwnpool {
 
 int cmd_list(const Args &args, Output &out) {
@@ -43,15 +46,26 @@ int cmd_list(const Args &args, Output &out) {
         emit(out, json);
         return kDone;
     }
-    if (args.long_list) {
-        out.text() << "ADDRESS  OWNER  PARTNER\n";
-    }
-    for (const auto &a : addresses) {
-        out.text() << formatted(a, args.style);
-        if (args.long_list) {
-            out.text() << "  " << owner_and_partner(state, a, args.style);
+    if (!args.long_list) {
+        for (const auto &a : addresses) {
+            out.text() << formatted(a, args.style) << '\n';
         }
-        out.text() << '\n';
+        return kDone;
+    }
+    std::vector<std::array<std::string, 3>> rows{{"ADDRESS", "OWNER", "PARTNER"}};
+    std::size_t widths[2] = {0, 0};
+    for (const auto &a : addresses) {
+        const AddressRecord *record = state.record(a);
+        rows.push_back({formatted(a, args.style), record && !record->owner.empty() ? shown(record->owner) : "-",
+                        record && record->partner ? formatted(*record->partner, args.style) : "-"});
+    }
+    for (const auto &row : rows) {
+        widths[0] = std::max(widths[0], row[0].size());
+        widths[1] = std::max(widths[1], row[1].size());
+    }
+    for (const auto &row : rows) {
+        out.text() << row[0] << std::string(widths[0] - row[0].size() + 2, ' ') << row[1]
+                   << std::string(widths[1] - row[1].size() + 2, ' ') << row[2] << '\n';
     }
     return kDone;
 }

@@ -65,9 +65,6 @@ void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
 // for a pair's member, "partner".
 Json address_json(const StateFile &state, const revevidozi::Wwn &address);
 
-// The text after an address in status and list --long: its owner and partner.
-std::string owner_and_partner(const StateFile &state, const revevidozi::Wwn &address, const Style &style);
-
 // The JSON value of --owner: the text, or null.
 inline Json owner_json(const Args &args) {
     return args.owner ? Json(*args.owner) : Json();

@@ -103,12 +103,6 @@ Json address_json(const StateFile &state, const revevidozi::Wwn &address) {
     return json;
 }
 
-std::string owner_and_partner(const StateFile &state, const revevidozi::Wwn &address, const Style &style) {
-    const AddressRecord *record = state.record(address);
-    const std::string owner = record && !record->owner.empty() ? shown(record->owner) : "-";
-    return owner + "  " + (record && record->partner ? formatted(*record->partner, style) : "-");
-}
-
 void describe_pool(Json &json, const revevidozi::Wwn &base) {
     std::error_code ec;
     const auto origin = revevidozi::origin_of(base, ec);

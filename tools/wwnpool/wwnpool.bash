@@ -1,0 +1,34 @@
+# bash completion for wwnpool: its commands, each command's options, and the
+# values of --page and --format.
+_wwnpool() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local commands="init alloc take release status list decode dump scan check local"
+    local global="--state --local --json --help --version"
+    case $prev in
+    --page) mapfile -t COMPREPLY < <(compgen -W "0 1 2 3 4 5 6 7" -- "$cur"); return ;;
+    --format) mapfile -t COMPREPLY < <(compgen -W "colon bare sysfs vport" -- "$cur"); return ;;
+    --state) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
+    --local | --owner) return ;;
+    esac
+    local command="" word
+    for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
+        case " $commands " in *" $word "*) command=$word && break ;; esac
+    done
+    local options=""
+    case $command in
+    "") mapfile -t COMPREPLY < <(compgen -W "$commands $global" -- "$cur"); return ;;
+    init) options="--page --force" ;;
+    alloc) options="--page --pair --owner --format --upper" ;;
+    take) options="--owner --format --upper" ;;
+    release) options="--page --all --owner --format --upper" ;;
+    list) options="--page --long --owner --format --upper" ;;
+    status | decode | scan) options="--format --upper" ;;
+    dump) options="--page" ;;
+    esac
+    if [[ $cur == -* || $command != check ]]; then
+        mapfile -t COMPREPLY < <(compgen -W "$options $global" -- "$cur")
+    else
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+    fi
+}
+complete -F _wwnpool wwnpool
