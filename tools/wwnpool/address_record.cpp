@@ -2,6 +2,7 @@
 
 #include "text.hpp"
 
+#include <charconv>
 #include <cstdio>
 #include <vector>
 
@@ -56,8 +57,34 @@ std::string record_text(const AddressRecord &record) {
     return body + " " + crc_hex(body);
 }
 
+std::string rest_text(const RestRecord &rest) {
+    const std::string body = "R " + hex16(rest.address) + " " + std::to_string(rest.since);
+    return body + " " + crc_hex(body);
+}
+
+std::optional<RestRecord> parse_rest(std::string_view text, std::string *why) {
+    const auto f = fields(text);
+    if (f.size() != 4 || f[0] != "R") {
+        *why = "not a rest record (expected 'R', address, time and CRC)";
+        return std::nullopt;
+    }
+    if (f[3] != crc_hex(text.substr(0, text.size() - 9))) {
+        *why = "rest record damaged (CRC mismatch)";
+        return std::nullopt;
+    }
+    RestRecord rest;
+    const auto address = bare_wwn(f[1]);
+    const auto [end, error] = std::from_chars(f[2].data(), f[2].data() + f[2].size(), rest.since);
+    if (!address || error != std::errc() || end != f[2].data() + f[2].size() || rest.since < 0) {
+        *why = "rest record with a bad field";
+        return std::nullopt;
+    }
+    rest.address = *address;
+    return rest;
+}
+
 bool is_record_line(std::string_view text) {
-    return text.starts_with("A ");
+    return text.starts_with("A ") || text.starts_with("R ");
 }
 
 std::optional<revevidozi::Wwn> record_address(std::string_view text) {

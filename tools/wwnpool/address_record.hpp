@@ -1,8 +1,10 @@
-// What the state file keeps about one allocated address beside its pool's
-// bitmap: who holds it and, for a port/node pair, its partner. One line per
-// address, guarded by its own CRC-32 as the blocks are:
+// What the state file keeps about one address beside its pool's bitmap: for
+// an allocated one, who holds it and, for a port/node pair, its partner; for
+// a released one, since when it rests. One line per address, guarded by its
+// own CRC-32 as the blocks are:
 //
 //   A <address> <partner or -> <owner as hex of its UTF-8 bytes, or -> <crc>
+//   R <address> <released at, seconds since 1970 UTC> <crc>
 //
 // addresses as 16 hex digits, the CRC (crc32ForBuf of everything before its
 // separating blank) as 8. Hex keeps any owner text on one line and the
@@ -23,13 +25,21 @@ struct AddressRecord {
     std::string owner; // empty: none
 };
 
+struct RestRecord {
+    revevidozi::Wwn address;
+    std::int64_t since = 0;
+};
+
 std::string record_text(const AddressRecord &record);
+std::string rest_text(const RestRecord &rest);
 
 // The record a line holds; nothing, with the reason in *why, if it holds
 // none (not a record line, bad field, CRC mismatch).
 std::optional<AddressRecord> parse_record(std::string_view text, std::string *why);
 
-// Whether a line is meant as a record (its first field is "A"), even if damaged.
+std::optional<RestRecord> parse_rest(std::string_view text, std::string *why);
+
+// Whether a line is meant as a record ("A" or "R" first), even if damaged.
 bool is_record_line(std::string_view text);
 
 // The address a record line names in its first field, if readable, even

@@ -44,6 +44,7 @@ struct Args {
     bool long_list = false;           // list --long
     std::optional<std::string> owner; // --owner
     Style style;                      // --format, --upper
+    std::optional<std::string> rest;  // --rest
 };
 
 // Parses a WWN operand or option value, or fails with kBadUsage.

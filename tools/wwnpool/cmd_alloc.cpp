@@ -2,9 +2,14 @@
 // lowest free addresses of a pool, or port/node pairs, created on first use.
 #include "commands.hpp"
 
+#include "rest_period.hpp"
 #include "text.hpp"
 
+#include <algorithm>
 #include <charconv>
+#include <ctime>
+#include <iostream>
+#include <tuple>
 
 namespace wwnpool {
 namespace {
@@ -24,30 +29,108 @@ std::int32_t count_of(const Args &args) {
     return count;
 }
 
-// The lowest `count` indexes free in both pools, taken in both: each port
-// name with the node name of the same index, so a pair shows by eye.
-std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> allocate_pairs(revevidozi::Pool &ports,
-                                                                        revevidozi::Pool &nodes, std::int32_t count) {
+// When a resting address is all that is left, the one that rested longest
+// goes first, and the user is told.
+struct Resting {
+    const StateFile &state;
+    std::int64_t now;
+    std::int64_t period;
+
+    // Since when an address rests, if it still does.
+    std::optional<std::int64_t> since(const revevidozi::Wwn &address) const {
+        const auto at = state.resting_since(address);
+        return at && still_resting(*at, now, period) ? at : std::nullopt;
+    }
+    void tell(const std::vector<revevidozi::Wwn> &used) const {
+        if (!used.empty()) {
+            std::cerr << "wwnpool: note: nothing else was free, so " << used.size()
+                      << " address(es) released less than the rest period ago were handed out, longest rested "
+                         "first:";
+            for (const auto &a : used) {
+                std::cerr << ' ' << a.str();
+            }
+            std::cerr << '\n';
+        }
+    }
+};
+
+// The lowest free addresses that do not rest, or resting ones, longest
+// rested first, when nothing else is left.
+std::vector<revevidozi::Wwn> allocate_singles(revevidozi::Pool &pool, std::int32_t count, const Resting &resting) {
+    std::vector<std::pair<std::int64_t, revevidozi::Wwn>> rest;
+    for (const auto &r : resting.state.rests()) {
+        std::error_code ec;
+        if (resting.since(r.address) && !pool.in_use(r.address, ec) && !ec) {
+            rest.emplace_back(r.since, r.address);
+        }
+    }
+    std::sort(rest.begin(), rest.end());
+    const std::uint32_t free = pool.usage().free;
+    if (static_cast<std::uint32_t>(count) > free) {
+        throw Failure(kRefused, "pool " + pool.base().str() + " has only " + std::to_string(free) +
+                                    " free addresses; ask for fewer or use another page");
+    }
+    const std::size_t spare = free - rest.size();
+    const std::size_t from_rest = static_cast<std::size_t>(count) > spare ? static_cast<std::size_t>(count) - spare : 0;
+    // Held out of the batch for its duration, so lowest-first skips them.
+    for (std::size_t i = from_rest; i < rest.size(); ++i) {
+        pool.take(rest[i].second);
+    }
+    std::error_code ec;
+    std::vector<revevidozi::Wwn> addresses = pool.allocate(count, ec);
+    for (std::size_t i = from_rest; i < rest.size(); ++i) {
+        pool.release(rest[i].second);
+    }
+    if (ec) {
+        throw Failure(kBadState, "pool " + pool.base().str() + ": " + ec.message());
+    }
+    std::vector<revevidozi::Wwn> used;
+    for (std::size_t i = 0; i < from_rest; ++i) {
+        used.push_back(rest[i].second);
+    }
+    resting.tell(used);
+    return addresses;
+}
+
+// Each port name with the node name of the same index, so a pair shows by
+// eye: the lowest index free in both pools where neither rests, then, when
+// nothing else is left, those that rested longest.
+std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>>
+allocate_pairs(revevidozi::Pool &ports, revevidozi::Pool &nodes, std::int32_t count, const Resting &resting) {
     const auto port_names = ports.all_addresses();
     const auto node_names = nodes.all_addresses();
     std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> pairs;
-    std::size_t free_pairs = 0;
+    std::vector<std::tuple<std::int64_t, revevidozi::Wwn, revevidozi::Wwn>> rested;
     for (std::size_t i = 0; i < port_names.size(); ++i) {
-        if (!ports.in_use(port_names[i]) && !nodes.in_use(node_names[i])) {
-            ++free_pairs;
-            if (pairs.size() < static_cast<std::size_t>(count)) {
-                pairs.emplace_back(port_names[i], node_names[i]);
-            }
+        const auto &port = port_names[i];
+        const auto &node = node_names[i];
+        if (ports.in_use(port) || nodes.in_use(node)) {
+            continue;
+        }
+        const auto since = std::max(resting.since(port).value_or(-1), resting.since(node).value_or(-1));
+        if (since >= 0) {
+            rested.emplace_back(since, port, node);
+        } else if (pairs.size() < static_cast<std::size_t>(count)) {
+            pairs.emplace_back(port, node);
+        }
+    }
+    std::sort(rested.begin(), rested.end());
+    std::vector<revevidozi::Wwn> used;
+    for (const auto &[since, port, node] : rested) {
+        if (pairs.size() < static_cast<std::size_t>(count)) {
+            pairs.emplace_back(port, node);
+            used.insert(used.end(), {port, node});
         }
     }
     if (pairs.size() < static_cast<std::size_t>(count)) {
         throw Failure(kRefused, "pools " + ports.base().str() + " and " + nodes.base().str() + " have only " +
-                                    std::to_string(free_pairs) + " free pairs; ask for fewer or use another page");
+                                    std::to_string(pairs.size()) + " free pairs; ask for fewer or use another page");
     }
     for (const auto &[port, node] : pairs) {
         ports.take(port);
         nodes.take(node);
     }
+    resting.tell(used);
     return pairs;
 }
 
@@ -55,12 +138,14 @@ std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> allocate_pairs(revevido
 
 int cmd_alloc(const Args &args, Output &out) {
     const std::int32_t count = count_of(args);
+    rest_period(args);
     explicit_local(args);
     StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
     const LocalIdentity local = host_identity(args, state);
     const std::uint32_t page = page_of(args);
     const std::string owner = args.owner.value_or("");
+    const Resting resting{state, std::time(nullptr), rest_period(args)};
     if (args.pair) {
         pool_line(state, local.wwn, page, true, &local);
         pool_line(state, local.wwn, page ^ 1U, true, &local); // may move the first line
@@ -69,9 +154,11 @@ int cmd_alloc(const Args &args, Output &out) {
         const auto users = names_in_use();
         claim_names_in_use(state, ports, users);
         claim_names_in_use(state, nodes, users);
-        const auto pairs = allocate_pairs(ports, nodes, count);
+        const auto pairs = allocate_pairs(ports, nodes, count, resting);
         std::vector<revevidozi::Wwn> changed;
         for (const auto &[port, node] : pairs) {
+            state.drop_rest(port);
+            state.drop_rest(node);
             state.put_record({port, node, owner});
             state.put_record({node, port, owner});
             changed.insert(changed.end(), {port, node});
@@ -83,16 +170,9 @@ int cmd_alloc(const Args &args, Output &out) {
     }
     revevidozi::Pool &pool = pool_of(*pool_line(state, local.wwn, page, true, &local));
     claim_names_in_use(state, pool, names_in_use());
-    std::error_code ec;
-    const std::vector<revevidozi::Wwn> addresses = pool.allocate(count, ec);
-    if (ec == revevidozi::errc::address_in_use) {
-        throw Failure(kRefused, "pool " + pool.base().str() + " has only " + std::to_string(pool.usage().free) +
-                                    " free addresses; ask for fewer or use another page");
-    }
-    if (ec) {
-        throw Failure(kBadState, "pool " + pool.base().str() + ": " + ec.message());
-    }
+    const std::vector<revevidozi::Wwn> addresses = allocate_singles(pool, count, resting);
     for (const auto &address : addresses) {
+        state.drop_rest(address);
         state.put_record({address, std::nullopt, owner});
     }
     out.changed("allocated", addresses, "release");

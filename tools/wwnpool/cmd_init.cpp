@@ -2,6 +2,8 @@
 // address free), damaged or duplicated or not.
 #include "commands.hpp"
 
+#include "text.hpp"
+
 namespace wwnpool {
 
 int cmd_init(const Args &args, Output &out) {
@@ -19,21 +21,29 @@ int cmd_init(const Args &args, Output &out) {
         throw Failure(kRefused, "the pool of page " + std::to_string(page) + " of " + local.wwn.str() +
                                     " already exists; add --force to reset it (all its addresses become free)");
     }
+    std::filesystem::path kept;
     if (exists) {
+        kept = state.keep_damaged(base);
         state.reset(revevidozi::Pool::create(local.wwn, page));
     } else {
         pool_line(state, local.wwn, page, true, &local);
     }
-    out.changed((exists ? "reset pool " : "created pool ") + base.str());
+    out.changed((exists ? "reset pool " : "created pool ") + base.str() +
+                (kept.empty() ? "" : " (its damaged lines are kept in " + shown(kept.string()) + ")"));
     state.save();
     if (args.json) {
         Json json{{"command", "init"}};
         describe_pool(json, base);
         json["reset"] = exists;
+        json["kept"] = kept.empty() ? Json() : Json(kept.string());
         emit(out, json);
     } else {
         out.text() << (exists ? "reset" : "created") << " pool " << base.str() << " (page " << page << " of "
-                   << local.wwn.str() << ")\n";
+                   << local.wwn.str() << ")";
+        if (!kept.empty()) {
+            out.text() << "; its damaged lines are kept in " << shown(kept.string());
+        }
+        out.text() << '\n';
     }
     return kDone;
 }

@@ -1,13 +1,32 @@
 // list [--page P] [--long] / list --owner TEXT: the allocated addresses of a
-// pool in index order, or an owner's addresses across all pools.
+// pool in index order, or an owner's addresses across all pools. --long adds
+// owners, partners and the addresses that rest since their release.
 #include "commands.hpp"
 
+#include "rest_period.hpp"
 #include "text.hpp"
 
 #include <algorithm>
 #include <array>
+#include <ctime>
 
 namespace wwnpool {
+namespace {
+
+// The released addresses of a pool that still rest, in address order.
+std::vector<RestRecord> resting_in(const StateFile &state, const revevidozi::Wwn &base, std::int64_t period) {
+    std::vector<RestRecord> out;
+    const std::int64_t now = std::time(nullptr);
+    for (const auto &rest : state.rests()) {
+        const auto origin = revevidozi::origin_of(rest.address);
+        if (revevidozi::pool_base(origin.local, origin.page) == base && still_resting(rest.since, now, period)) {
+            out.push_back(rest);
+        }
+    }
+    return out;
+}
+
+} // namespace
 
 int cmd_list(const Args &args, Output &out) {
     if (!args.operands.empty()) {
@@ -16,10 +35,13 @@ int cmd_list(const Args &args, Output &out) {
     if (args.owner && args.page) {
         throw Failure(kBadUsage, "list --owner lists that owner's addresses in every pool; leave out --page");
     }
+    const std::int64_t period = rest_period(args);
     explicit_local(args);
     StateFile state(state_location(args), Access::kRead);
-    const revevidozi::Wwn base = revevidozi::pool_base(host_identity(args, state).wwn, page_of(args));
+    const LocalIdentity local = host_identity(args, state);
+    const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
     std::vector<revevidozi::Wwn> addresses;
+    std::vector<RestRecord> resting;
     if (args.owner) {
         state.require_trustworthy(); // an owner's addresses may be in any pool
         for (const auto &record : state.records()) {
@@ -29,6 +51,11 @@ int cmd_list(const Args &args, Output &out) {
         }
     } else if (PoolLine *line = state.trusted(base)) {
         addresses = pool_of(*line).allocated();
+        resting = resting_in(state, base, period);
+    } else {
+        throw Failure(kRefused, "there is no pool " + base.str() + " (page " + std::to_string(page_of(args)) + " of " +
+                                    local.wwn.str() + ") in " + shown(state.path().string()) +
+                                    "; 'wwnpool status' lists the pools there are");
     }
     if (args.json) {
         Json json{{"command", "list"}};
@@ -43,6 +70,10 @@ int cmd_list(const Args &args, Output &out) {
             json["addresses"].push_back(a.str());
             json["entries"].push_back(address_json(state, a));
         }
+        json["resting"] = Json::array();
+        for (const auto &r : resting) {
+            json["resting"].push_back({{"wwn", r.address.str()}, {"since", utc_time(r.since)}});
+        }
         emit(out, json);
         return kDone;
     }
@@ -52,20 +83,29 @@ int cmd_list(const Args &args, Output &out) {
         }
         return kDone;
     }
-    std::vector<std::array<std::string, 3>> rows{{"ADDRESS", "OWNER", "PARTNER"}};
-    std::size_t widths[2] = {0, 0};
+    std::vector<std::pair<std::uint64_t, std::array<std::string, 4>>> rows;
     for (const auto &a : addresses) {
         const AddressRecord *record = state.record(a);
-        rows.push_back({formatted(a, args.style), record && !record->owner.empty() ? shown(record->owner) : "-",
-                        record && record->partner ? formatted(*record->partner, args.style) : "-"});
+        rows.push_back({a.value(),
+                        {formatted(a, args.style), record && !record->owner.empty() ? shown(record->owner) : "-",
+                         record && record->partner ? formatted(*record->partner, args.style) : "-", "-"}});
     }
-    for (const auto &row : rows) {
-        widths[0] = std::max(widths[0], row[0].size());
-        widths[1] = std::max(widths[1], row[1].size());
+    for (const auto &r : resting) {
+        rows.push_back({r.address.value(), {formatted(r.address, args.style), "-", "-", "since " + utc_time(r.since)}});
     }
-    for (const auto &row : rows) {
-        out.text() << row[0] << std::string(widths[0] - row[0].size() + 2, ' ') << row[1]
-                   << std::string(widths[1] - row[1].size() + 2, ' ') << row[2] << '\n';
+    std::sort(rows.begin(), rows.end());
+    rows.insert(rows.begin(), {0, {"ADDRESS", "OWNER", "PARTNER", "RESTING"}});
+    std::array<std::size_t, 3> widths{};
+    for (const auto &[key, row] : rows) {
+        for (std::size_t i = 0; i < widths.size(); ++i) {
+            widths[i] = std::max(widths[i], row[i].size());
+        }
+    }
+    for (const auto &[key, row] : rows) {
+        for (std::size_t i = 0; i < widths.size(); ++i) {
+            out.text() << row[i] << std::string(widths[i] - row[i].size() + 2, ' ');
+        }
+        out.text() << row[3] << '\n';
     }
     return kDone;
 }

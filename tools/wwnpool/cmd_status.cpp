@@ -2,9 +2,11 @@
 // status WWN...: whether each address is in use.
 #include "commands.hpp"
 
+#include "rest_period.hpp"
 #include "text.hpp"
 
 #include <algorithm>
+#include <ctime>
 #include <iomanip>
 #include <iostream>
 
@@ -15,6 +17,7 @@ int pools_status(const Args &args, Output &out) {
     StateFile state(state_location(args), Access::kRead);
     Json json{{"command", "status"}, {"state", state.path().string()}, {"pools", Json::array()}};
     if (!args.json) {
+        out.text() << "state file " << shown(state.path().string()) << '\n';
         out.text() << std::left << std::setw(25) << "LOCAL" << std::setw(6) << "PAGE" << std::setw(25) << "BASE"
                    << std::setw(6) << "USED"
                    << "FREE\n";
@@ -71,17 +74,36 @@ int addresses_status(const Args &args, Output &out) {
     for (const auto &address : addresses) {
         pool_origin(address);
     }
+    const std::int64_t period = rest_period(args);
+    explicit_local(args);
     StateFile state(state_location(args), Access::kRead);
-    Json json{{"command", "status"}, {"addresses", Json::array()}};
+    // Without a local WWN, status still answers, only without naming
+    // another host's addresses as such.
+    std::optional<revevidozi::Wwn> local;
+    try {
+        local = host_identity(args, state).wwn;
+    } catch (const Failure &) {
+    }
+    const std::int64_t now = std::time(nullptr);
+    Json json{{"command", "status"}, {"state", state.path().string()}, {"addresses", Json::array()}};
     for (const auto &address : addresses) {
         const revevidozi::PoolOrigin origin = pool_origin(address);
         PoolLine *line = state.trusted(revevidozi::pool_base(origin.local, origin.page));
         const bool used = line != nullptr && pool_of(*line).in_use(address);
+        const auto since = state.resting_since(address);
+        const bool resting = !used && since && still_resting(*since, now, period);
+        const bool foreign = local && origin.local != *local;
+        std::string answer = used ? "in use" : foreign ? "another host's" : "free";
         Json entry = address_json(state, address);
-        entry["state"] = used ? "in use" : "free";
+        entry["state"] = answer;
+        entry["resting_since"] = resting ? Json(utc_time(*since)) : Json();
         json["addresses"].push_back(entry);
         if (!args.json) {
-            out.text() << formatted(address, args.style) << (used ? " in use" : " free");
+            out.text() << formatted(address, args.style) << ' '
+                       << (foreign && !used ? "belongs to another host, " + origin.local.str() : answer);
+            if (resting) {
+                out.text() << " (resting since " << utc_time(*since) << ")";
+            }
             if (const AddressRecord *record = state.record(address)) {
                 out.text() << (record->owner.empty() ? "" : "  owner " + shown(record->owner))
                            << (record->partner ? "  partner " + formatted(*record->partner, args.style) : "");

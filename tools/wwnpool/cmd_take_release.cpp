@@ -1,12 +1,18 @@
 // take WWN... / release WWN... / release --owner TEXT / release --all --page P:
-// chosen addresses, each in the pool its own bits name. All or nothing: if
-// one address is refused, the state is left as it was. The two names of a
-// pair are held together: releasing either frees both.
+// chosen addresses of this host's pools. All or nothing: if one address is
+// refused, the state is left as it was. The two names of a pair are held
+// together: releasing either frees both. A released address rests before
+// alloc hands it out again, and an address with an owner is released only by
+// naming that owner (or with --force), so one slip cannot put a name that a
+// machine still uses into the hands of another.
 #include "commands.hpp"
 
 #include "text.hpp"
 
 #include <algorithm>
+#include <ctime>
+#include <iostream>
+#include <map>
 
 namespace wwnpool {
 namespace {
@@ -64,10 +70,13 @@ int take(const Args &args, Output &out) {
     for (const auto &address : addresses) {
         pool_origin(address);
     }
+    explicit_local(args);
     StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
+    const LocalIdentity local = host_identity(args, state);
     const auto users = names_in_use();
     for (const auto &address : addresses) {
+        require_own(address, local);
         if (const auto user = users.find(address.value()); user != users.end()) {
             throw Failure(kRefused, address.str() + " is in use by " + shown(user->second) +
                                         " on this host; nothing was changed; 'wwnpool scan' records such names");
@@ -75,6 +84,11 @@ int take(const Args &args, Output &out) {
         std::error_code ec;
         pool_holding(state, address, true).take(address, ec);
         refuse_on(ec, address);
+        if (const auto since = state.resting_since(address)) {
+            std::cerr << "wwnpool: note: " << address.str() << " was released at " << utc_time(*since)
+                      << " and is resting; it is taken all the same\n";
+            state.drop_rest(address);
+        }
         state.put_record({address, std::nullopt, args.owner.value_or("")});
     }
     out.changed("took", addresses, "release");
@@ -83,42 +97,60 @@ int take(const Args &args, Output &out) {
     return kDone;
 }
 
-// Frees the addresses and their partners; all or nothing.
+// Frees the addresses and their partners, all or nothing; each starts to rest.
 std::vector<revevidozi::Wwn> release_addresses(StateFile &state, const std::vector<revevidozi::Wwn> &addresses) {
     std::vector<revevidozi::Wwn> released = with_partners(state, addresses);
+    const std::int64_t now = std::time(nullptr);
     for (const auto &address : released) {
         std::error_code ec;
         pool_holding(state, address, false).release(address, ec);
         refuse_on(ec, address);
         state.drop_record(address);
+        state.put_rest({address, now});
     }
     return released;
 }
 
+// An owned address is released only by naming its owner, or with --force.
+void require_owner_named(const Args &args, const StateFile &state, const std::vector<revevidozi::Wwn> &addresses) {
+    for (const auto &address : with_partners(state, addresses)) {
+        const AddressRecord *record = state.record(address);
+        if (args.force || record == nullptr || record->owner.empty() || args.owner == record->owner) {
+            continue;
+        }
+        throw Failure(kRefused, address.str() + " is held by '" + shown(record->owner) +
+                                    "'; nothing was changed; add --owner '" + shown(record->owner) +
+                                    "' if it is theirs to give back (or --force)");
+    }
+}
+
 int release(const Args &args, Output &out) {
     std::vector<revevidozi::Wwn> addresses;
-    if (!args.owner) {
+    if (!args.owner || !args.operands.empty()) {
         addresses = wwn_operands(args);
         for (const auto &address : addresses) {
             pool_origin(address);
         }
-    } else if (!args.operands.empty()) {
-        throw Failure(kBadUsage, "release --owner takes no WWN; it frees every address of that owner");
     }
+    explicit_local(args);
     StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
-    if (args.owner) {
+    const LocalIdentity local = host_identity(args, state);
+    if (addresses.empty()) { // every address of the owner
         for (const auto &record : state.records()) {
             if (record.owner == *args.owner) {
                 addresses.push_back(record.address);
             }
         }
         if (addresses.empty()) {
-            throw Failure(kRefused, "no address is held by '" + shown(*args.owner) +
-                                        "'; 'wwnpool list --long' "
-                                        "shows the owners");
+            throw Failure(kRefused,
+                          "no address is held by '" + shown(*args.owner) + "'; 'wwnpool list --long' shows the owners");
         }
     }
+    for (const auto &address : addresses) {
+        require_own(address, local);
+    }
+    require_owner_named(args, state, addresses);
     const std::vector<revevidozi::Wwn> released = release_addresses(state, addresses);
     out.changed("released", released, "take");
     state.save();
@@ -126,31 +158,66 @@ int release(const Args &args, Output &out) {
     return kDone;
 }
 
+// "3 of vm42, 1 without owner", counted before the release forgets them.
+std::string whose(const StateFile &state, const std::vector<revevidozi::Wwn> &addresses) {
+    std::map<std::string, int> counts;
+    for (const auto &a : addresses) {
+        const AddressRecord *record = state.record(a);
+        ++counts[record ? record->owner : ""];
+    }
+    std::string text;
+    for (const auto &[owner, n] : counts) {
+        text += (text.empty() ? "" : ", ") + std::to_string(n) +
+                (owner.empty() ? " without owner" : " of '" + shown(owner) + "'");
+    }
+    return text;
+}
+
 int release_all(const Args &args, Output &out) {
     if (!args.operands.empty() || args.owner) {
         throw Failure(kBadUsage, "release --all takes no WWN and no owner; name the pool with --page");
+    }
+    if (!args.page) {
+        throw Failure(kBadUsage, "release --all frees a whole pool; name it with --page P");
     }
     explicit_local(args);
     StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
     const LocalIdentity local = host_identity(args, state);
-    const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
-    PoolLine *line = pool_line(state, local.wwn, page_of(args), false);
-    std::vector<revevidozi::Wwn> released;
-    if (line != nullptr) {
-        released = release_addresses(state, pool_of(*line).allocated());
-        if (!released.empty()) {
-            out.changed("released", released, "take");
-            state.save();
-        }
+    const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, *args.page);
+    PoolLine *line = pool_line(state, local.wwn, *args.page, false);
+    if (line == nullptr) {
+        throw Failure(kRefused, "there is no pool " + base.str() + " (page " + std::to_string(*args.page) + " of " +
+                                    local.wwn.str() + ") in " + shown(state.path().string()) + "; nothing to release");
+    }
+    const std::vector<revevidozi::Wwn> allocated = pool_of(*line).allocated();
+    const std::vector<revevidozi::Wwn> affected = with_partners(state, allocated);
+    const auto owned = std::find_if(affected.begin(), affected.end(), [&](const revevidozi::Wwn &a) {
+        const AddressRecord *record = state.record(a);
+        return record != nullptr && !record->owner.empty();
+    });
+    if (owned != affected.end() && !args.force) {
+        throw Failure(kRefused, "pool " + base.str() + " holds addresses with owners (" + whose(state, affected) +
+                                    "); nothing was changed; release them by owner, or add --force");
+    }
+    const std::string counts = whose(state, affected);
+    const std::vector<revevidozi::Wwn> released = release_addresses(state, allocated);
+    if (!released.empty()) {
+        out.changed("released", released, "take");
+        state.save();
     }
     if (args.json) {
         Json json{{"command", "release"}};
         describe_pool(json, base);
         json["released"] = released.size();
+        json["addresses"] = Json::array();
+        for (const auto &a : released) {
+            json["addresses"].push_back(a.str());
+        }
         emit(out, json);
     } else {
-        out.text() << "released " << released.size() << " addresses of pool " << base.str() << '\n';
+        out.text() << "released " << released.size() << " addresses of pool " << base.str()
+                   << (released.empty() ? "" : " (" + counts + ")") << '\n';
     }
     return kDone;
 }

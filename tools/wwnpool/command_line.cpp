@@ -12,7 +12,16 @@
 namespace wwnpool {
 namespace {
 
-enum Option : unsigned { kPage = 1, kForce = 2, kAll = 4, kPair = 8, kOwner = 16, kLong = 32, kFormat = 64 };
+enum Option : unsigned {
+    kPage = 1,
+    kForce = 2,
+    kAll = 4,
+    kPair = 8,
+    kOwner = 16,
+    kLong = 32,
+    kFormat = 64,
+    kRest = 128,
+};
 
 struct Command {
     const char *name;
@@ -27,18 +36,18 @@ const Command kCommands[] = {
     {"init", cmd_init, kPage | kForce, nullptr, "create a pool, or reset one",
      "Creates the pool of page P (0 to 7, default 0) of the local WWN. With --force, resets it instead, damaged or "
      "duplicated or not: every one of its addresses becomes free."},
-    {"alloc", cmd_alloc, kPage | kPair | kOwner | kFormat, "COUNT", "allocate the lowest free addresses",
+    {"alloc", cmd_alloc, kPage | kPair | kOwner | kFormat | kRest, "COUNT", "allocate the lowest free addresses",
      "Allocates COUNT (1 to 1024, default 1) addresses of the pool of page P, lowest first, and prints them. The "
      "pool is created on first use."},
     {"take", cmd_take, kOwner | kFormat, "WWN", "allocate chosen addresses",
      "Allocates the addresses given. Each one's pool is the one its bits name (created on first use). If any "
      "address is refused, none is taken."},
-    {"release", cmd_release, kPage | kAll | kOwner | kFormat, "WWN", "free addresses",
+    {"release", cmd_release, kPage | kAll | kForce | kOwner | kFormat, "WWN", "free addresses",
      "Frees the addresses given (all or none), or with --all every address of the pool of page P."},
-    {"status", cmd_status, kFormat, "WWN", "show the pools, or whether addresses are in use",
+    {"status", cmd_status, kFormat | kRest, "WWN", "show the pools, or whether addresses are in use",
      "Without operands, one row per pool of the state file: local WWN, page, base, used, free; a damaged pool is "
      "shown with its problem. With WWNs, whether each is in use or free."},
-    {"list", cmd_list, kPage | kOwner | kLong | kFormat, nullptr, "list the allocated addresses of a pool",
+    {"list", cmd_list, kPage | kOwner | kLong | kFormat | kRest, nullptr, "list the allocated addresses of a pool",
      "Prints the allocated addresses of the pool of page P, in index order."},
     {"decode", cmd_decode, kFormat, "WWN", "show what pool an address belongs to",
      "Prints the NAA type, local WWN, page and index of each pool address. Needs no state."},
@@ -120,7 +129,9 @@ CommandLine parse_command_line(int argc, char **argv) {
             sub->add_option("--page", page, "the pool's page, 0 to 7 (default 0)")->type_name("P");
         }
         if ((command.options & kForce) != 0) {
-            sub->add_flag("--force", args.force, "reset the pool if it exists");
+            sub->add_flag("--force", args.force,
+                          std::string(command.name) == "init" ? "reset the pool if it exists"
+                                                              : "even addresses with an owner");
         }
         if ((command.options & kAll) != 0) {
             sub->add_flag("--all", args.all, "every address of the pool");
@@ -134,6 +145,10 @@ CommandLine parse_command_line(int argc, char **argv) {
         }
         if ((command.options & kLong) != 0) {
             sub->add_flag("--long", args.long_list, "ADDRESS OWNER PARTNER columns");
+        }
+        if ((command.options & kRest) != 0) {
+            sub->add_option("--rest", args.rest, "how long a released address rests (default 24h; 30m, 2h, 0)")
+                ->type_name("DURATION");
         }
         if ((command.options & kFormat) != 0) {
             sub->add_option("--format", format, "colon (default), bare, sysfs, or vport for pairs")->type_name("FORM");

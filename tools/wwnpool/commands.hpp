@@ -48,6 +48,10 @@ PoolLine *pool_line(StateFile &state, const revevidozi::Wwn &local, std::uint32_
 // The host's local WWN, the state file's record taken into account.
 LocalIdentity host_identity(const Args &args, const StateFile &state);
 
+// Fails with kBadUsage when an address belongs to another host's pools: a
+// typo in one digit must not quietly create a pool of another host.
+void require_own(const revevidozi::Wwn &address, const LocalIdentity &local);
+
 // Where a pool address comes from; fails with kBadUsage for any other WWN.
 revevidozi::PoolOrigin pool_origin(const revevidozi::Wwn &address);
 

@@ -3,6 +3,7 @@
 #include "host_sysfs.hpp"
 #include "text.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
@@ -11,13 +12,27 @@ namespace {
 
 constexpr std::uint64_t kNaa1 = 0x1000'0000'0000'0000ULL;
 
+bool is_mac_text(const std::string &text) {
+    return text.size() == 17 && std::count(text.begin(), text.end(), ':') == 5;
+}
+
+// A stock value (all zeros, all ones) or a multicast address would give
+// every host that is handed it the same pools.
 LocalIdentity checked_local(const std::string &text, LocalIdentity::Source source, const char *name) {
-    const revevidozi::Wwn wwn = parse_wwn(text);
+    // A bare MAC address is shorthand for 10:00 followed by it.
+    const revevidozi::Wwn wwn = parse_wwn(is_mac_text(text) ? "10:00:" + text : text);
+    const std::uint64_t mac = wwn.value() & 0xffff'ffff'ffffULL;
+    const auto refuse = [&](const char *why) {
+        return Failure(kBadUsage, std::string("the local WWN from ") + name + " is " + wwn.str() + ", " + why +
+                                      "; give 10:00 followed by the host's own IEEE address (or its MAC address)");
+    };
     if ((wwn.value() >> 48) != 0x1000) {
-        throw Failure(kBadUsage, std::string("the local WWN from ") + name + " is " + wwn.str() +
-                                     ", not an NAA 1 name; give 10:00 followed by the host's IEEE address");
+        throw refuse("not an NAA 1 name");
     }
-    return {wwn, source, {}, true};
+    if (mac == 0 || mac == 0xffff'ffff'ffffULL || ((mac >> 40) & 1U) != 0) {
+        throw refuse("an address no host owns (all zeros, all ones or multicast)");
+    }
+    return {wwn, source, {}, ((mac >> 41) & 1U) == 0};
 }
 
 } // namespace
@@ -37,7 +52,7 @@ LocalIdentity resolve_local(const Args &args, const std::optional<revevidozi::Ww
         return *identity;
     }
     if (recorded) {
-        return {*recorded, LocalIdentity::Source::kStateFile, {}, true};
+        return {*recorded, LocalIdentity::Source::kStateFile, {}, ((recorded->value() >> 41) & 1U) == 0};
     }
     const auto interfaces = hardware_interfaces();
     const NetInterface *chosen = nullptr;
@@ -69,11 +84,18 @@ std::string source_text(const LocalIdentity &identity) {
 }
 
 void notice_new_pool(const LocalIdentity &identity) {
-    if (identity.source == LocalIdentity::Source::kInterface && !identity.universal) {
+    if (identity.universal) {
+        return;
+    }
+    if (identity.source == LocalIdentity::Source::kInterface) {
         std::cerr << "wwnpool: note: named this host " << identity.wwn.str()
                   << " after the locally administered MAC of " << shown(identity.interface)
                   << "; its names are unique only as long as no other host uses that MAC; choose the local WWN "
                      "with --local or WWNPOOL_LOCAL\n";
+    } else {
+        std::cerr << "wwnpool: note: the local WWN " << identity.wwn.str()
+                  << " holds a locally administered address; its names are unique only as long as no other host "
+                     "uses it\n";
     }
 }
 

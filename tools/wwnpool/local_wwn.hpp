@@ -14,7 +14,7 @@ struct LocalIdentity {
     revevidozi::Wwn wwn;
     Source source = Source::kOption;
     std::string interface; // for kInterface
-    bool universal = true; // for kInterface: whether the MAC is IEEE-assigned
+    bool universal = true; // whether the address is IEEE-assigned (not locally administered)
 };
 
 // --local, else $WWNPOOL_LOCAL, checked; nothing when neither is given.

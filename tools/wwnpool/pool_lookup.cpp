@@ -40,6 +40,16 @@ LocalIdentity host_identity(const Args &args, const StateFile &state) {
     return resolve_local(args, state.recorded_local());
 }
 
+void require_own(const revevidozi::Wwn &address, const LocalIdentity &local) {
+    const revevidozi::Wwn owner = pool_origin(address).local;
+    if (owner != local.wwn) {
+        throw Failure(kBadUsage, address.str() + " is a name of the host " + owner.str() + ", not of this host " +
+                                     local.wwn.str() + " (" + source_text(local) +
+                                     "); check the address, or give --local " + owner.str() +
+                                     " to act on that host's pools");
+    }
+}
+
 revevidozi::Pool &pool_of(PoolLine &line) {
     if (!line.pool) {
         throw Failure(kBadState, "line " + std::to_string(line.line) + ": " + line.problem);

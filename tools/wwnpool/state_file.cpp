@@ -1,10 +1,13 @@
 #include "state_file.hpp"
 
+#include "output.hpp"
 #include "text.hpp"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 #include <unordered_map>
 
@@ -23,15 +26,23 @@ constexpr off_t kMaxFileSize = off_t{16} << 20;
 constexpr int kMaxUnreadableLines = 1000;
 // Format 1 had only pool lines; format 2 adds address records, which format 1
 // tools refuse as damaged lines rather than drop.
+// Every line of it starts with kOwnPrefix, so that it is told from the
+// comments people add, which are kept.
+constexpr std::string_view kOwnPrefix = "# wwnpool state";
 constexpr const char *kHeader =
-    "# wwnpool state, format 2: one pool per line (its 152-byte block as 304 hex digits), then one line per\n"
-    "# address with an owner or a partner: A <address> <partner or -> <owner as hex or -> <CRC-32>\n";
+    "# wwnpool state, format 2: a pool per line, its 152-byte block as 304 hex digits; then\n"
+    "# wwnpool state: A <address> <partner or -> <owner as hex or -> <CRC-32>: an owner, a pair;\n"
+    "# wwnpool state: R <address> <released at, seconds since 1970> <CRC-32>: an address that rests.\n";
 
 // The base of the pool an address belongs to, if it is a pool address.
 std::optional<revevidozi::Wwn> pool_base_of(const revevidozi::Wwn &address) {
     std::error_code ec;
     const auto origin = revevidozi::origin_of(address, ec);
     return origin ? revevidozi::pool_base(origin->local, origin->page, ec) : std::nullopt;
+}
+
+bool is_rest(const RecordLine &line) {
+    return line.text.starts_with("R ");
 }
 
 bool all_hex(std::string_view s) {
@@ -216,7 +227,13 @@ void StateFile::read() {
         while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t')) {
             text.remove_suffix(1);
         }
-        if (text.empty() || text.front() == '#') {
+        if (text.empty()) {
+            continue;
+        }
+        if (text.front() == '#') {
+            if (!text.starts_with(kOwnPrefix)) {
+                comments_.emplace_back(text);
+            }
             continue;
         }
         if (is_record_line(text)) {
@@ -224,7 +241,15 @@ void StateFile::read() {
             if (const auto address = record_address(text)) {
                 line.base = pool_base_of(*address);
             }
-            if (const auto record = parse_record(text, &line.problem); record && line.base) {
+            if (is_rest(line)) {
+                if (const auto rest = parse_rest(text, &line.problem); rest && line.base) {
+                    if (!rests_.emplace(rest->address.value(), rest->since).second) {
+                        line.problem = "a second rest record for " + rest->address.str();
+                    }
+                } else if (line.problem.empty()) {
+                    line.problem = "rest record of an address that is in no pool";
+                }
+            } else if (const auto record = parse_record(text, &line.problem); record && line.base) {
                 if (!records_.emplace(record->address.value(), *record).second) {
                     line.problem = "a second record for " + record->address.str();
                 }
@@ -273,6 +298,15 @@ void StateFile::check_records() {
         if (!line.problem.empty()) {
             continue;
         }
+        if (is_rest(line)) {
+            const revevidozi::Wwn address = *record_address(line.text);
+            const auto base = pool_base_of(address);
+            const PoolLine *pool = base ? find(*base) : nullptr;
+            if (pool == nullptr || !pool->pool || allocated(address)) {
+                line.problem = "a rest record of " + address.str() + ", which its pool does not hold free";
+            }
+            continue;
+        }
         const AddressRecord &record = records_.at(record_address(line.text)->value());
         if (!allocated(record.address)) {
             line.problem = "a record of " + record.address.str() + ", which its pool does not hold allocated";
@@ -291,7 +325,7 @@ void StateFile::check_records() {
     for (const auto &line : record_lines_) {
         if (!line.problem.empty()) {
             if (const auto address = record_address(line.text)) {
-                records_.erase(address->value());
+                (is_rest(line) ? rests_.erase(address->value()) : records_.erase(address->value()));
             }
         }
     }
@@ -363,6 +397,45 @@ PoolLine &StateFile::add(revevidozi::Pool pool) {
     return pools_.back();
 }
 
+std::filesystem::path StateFile::keep_damaged(const revevidozi::Wwn &base) const {
+    std::string lines;
+    for (const auto &line : pools_) {
+        if (line.base == base && !line.pool) {
+            lines += line.text + '\n';
+        }
+    }
+    for (const auto &line : record_lines_) {
+        if (line.base == base && !line.problem.empty()) {
+            lines += line.text + '\n';
+        }
+    }
+    if (lines.empty()) {
+        return {};
+    }
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    ::gmtime_r(&now, &parts);
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &parts);
+    char bare[17];
+    std::snprintf(bare, sizeof bare, "%016llx", static_cast<unsigned long long>(base.value()));
+    const fs::path copy = target_.string() + ".damaged-" + stamp + "-" + bare;
+    const std::string text = "# the damaged lines of pool " + base.str() + " in " + target_.string() +
+                             ", as they were when the pool was reset\n" + lines;
+    const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 || !write_fully(fd, text) || ::fsync(fd) != 0) {
+        const int error = errno;
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(copy.c_str());
+        }
+        throw Failure(kBadState, "cannot keep the damaged lines in " + shown(copy.string()) + ": " +
+                                     std::strerror(error) + "; nothing was changed");
+    }
+    ::close(fd);
+    return copy;
+}
+
 PoolLine &StateFile::reset(revevidozi::Pool pool) {
     const revevidozi::Wwn base = pool.base();
     PoolLine *first = find(base);
@@ -376,6 +449,7 @@ PoolLine &StateFile::reset(revevidozi::Pool pool) {
     std::erase_if(record_lines_, [&](const RecordLine &l) { return l.base == base; });
     // Its addresses are free now: they have no owners, and no partners elsewhere.
     std::erase_if(records_, [&](const auto &entry) { return pool_base_of(entry.second.address) == base; });
+    std::erase_if(rests_, [&](const auto &entry) { return pool_base_of(revevidozi::Wwn(entry.first)) == base; });
     for (auto &[address, record] : records_) {
         if (record.partner && pool_base_of(*record.partner) == base) {
             record.partner.reset();
@@ -402,6 +476,27 @@ void StateFile::drop_record(const revevidozi::Wwn &address) {
     records_.erase(address.value());
 }
 
+std::optional<std::int64_t> StateFile::resting_since(const revevidozi::Wwn &address) const {
+    const auto found = rests_.find(address.value());
+    return found == rests_.end() ? std::nullopt : std::optional(found->second);
+}
+
+void StateFile::put_rest(const RestRecord &rest) {
+    rests_[rest.address.value()] = rest.since;
+}
+
+void StateFile::drop_rest(const revevidozi::Wwn &address) {
+    rests_.erase(address.value());
+}
+
+std::vector<RestRecord> StateFile::rests() const {
+    std::vector<RestRecord> out;
+    for (const auto &[address, since] : rests_) {
+        out.push_back({revevidozi::Wwn(address), since});
+    }
+    return out;
+}
+
 std::vector<AddressRecord> StateFile::records() const {
     std::vector<AddressRecord> out;
     for (const auto &entry : records_) {
@@ -426,12 +521,18 @@ std::optional<revevidozi::Wwn> StateFile::recorded_local() const {
 
 void StateFile::save() {
     std::string data = kHeader;
+    for (const auto &comment : comments_) {
+        data += comment + '\n';
+    }
     for (const auto &line : pools_) {
         data += line.pool ? block_text(*line.pool) : line.text;
         data += '\n';
     }
     for (const auto &entry : records_) {
         data += record_text(entry.second) + '\n';
+    }
+    for (const auto &[address, since] : rests_) {
+        data += rest_text({revevidozi::Wwn(address), since}) + '\n';
     }
     try {
         replace_file(target_, data, owner_);

@@ -69,6 +69,11 @@ class StateFile {
 
     // A fresh pool, added as a new line.
     PoolLine &add(revevidozi::Pool pool);
+    // Keeps the damaged lines of a pool in a new file beside the state, so
+    // that the names in use can be recovered by hand after a reset; returns
+    // its path, or an empty one when the pool has no damaged line.
+    std::filesystem::path keep_damaged(const revevidozi::Wwn &base) const;
+
     // A fresh pool in place of every line of its base.
     PoolLine &reset(revevidozi::Pool pool);
 
@@ -79,6 +84,12 @@ class StateFile {
     void drop_record(const revevidozi::Wwn &address);
     // Every record, in address order.
     std::vector<AddressRecord> records() const;
+
+    // Since when a released address rests (seconds since 1970), if it does.
+    std::optional<std::int64_t> resting_since(const revevidozi::Wwn &address) const;
+    void put_rest(const RestRecord &rest);
+    void drop_rest(const revevidozi::Wwn &address);
+    std::vector<RestRecord> rests() const;
 
     // The local WWN of every pool in the file, when they share one.
     std::optional<revevidozi::Wwn> recorded_local() const;
@@ -97,9 +108,11 @@ class StateFile {
     StateLocation location_;
     std::filesystem::path target_; // the file the path finally names
     int lock_fd_ = -1;
+    std::vector<std::string> comments_; // people's, kept through rewrites
     std::vector<PoolLine> pools_;
     std::vector<RecordLine> record_lines_;           // as read, damaged ones included
     std::map<std::uint64_t, AddressRecord> records_; // the trusted ones, by address
+    std::map<std::uint64_t, std::int64_t> rests_;    // trusted rest records: address, since
     std::optional<FileOwner> owner_;                 // of the file as read
 };
 

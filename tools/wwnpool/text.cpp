@@ -1,5 +1,7 @@
 #include "text.hpp"
 
+#include <ctime>
+
 namespace wwnpool {
 
 std::size_t utf8_length(std::string_view s, std::size_t at) {
@@ -52,6 +54,16 @@ std::string shown(std::string_view s) {
         }
     }
     return out;
+}
+
+std::string utc_time(std::int64_t seconds) {
+    const auto t = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    char text[32] = "?";
+    if (::gmtime_r(&t, &parts) != nullptr) {
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    }
+    return text;
 }
 
 } // namespace wwnpool

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,8 @@ std::size_t utf8_length(std::string_view s, std::size_t at);
 // characters and bytes that are not UTF-8 written as \xNN. Applying it
 // twice changes nothing more.
 std::string shown(std::string_view s);
+
+// A time (seconds since 1970) as ISO 8601 in UTC: "2026-12-06T01:50:00Z".
+std::string utc_time(std::int64_t seconds);
 
 } // namespace wwnpool
