@@ -62,9 +62,11 @@ check "800 distinct addresses delivered" test "$(cat "$work"/got.* | sort -u | w
 check "list shows them" test "$( (W list; W list --page 2; W list --page 3) | sort | diff - <(cat "$work"/got.* | sort) && echo same)" = same
 check "and their owners" test "$(W list --owner p1 | wc -l)" -eq 200
 
-# Killed at any moment, the state file stays whole.
-for i in $(seq 25); do
-  W alloc --page 2 --pair --owner "k$i" 3 >/dev/null &
+# Killed at any moment, allocating owned pairs or releasing them (so that
+# they rest), the state file stays whole.
+for i in $(seq 30); do
+  if ((i % 2)); then command="alloc --page 2 --pair --owner k$i 3"; else command="release --owner k$((i - 1))"; fi
+  W $command >/dev/null 2>&1 &
   pid=$!
   sleep "0.00$((RANDOM % 10))"
   kill -9 "$pid" 2>/dev/null
@@ -176,6 +178,58 @@ fc fc_host host6 0x2004123456789abc 0x20000024ff000001
 S take 20:04:12:34:56:78:9a:bc >/dev/null 2>"$work/err"
 check "take of a name in use: exit 1 naming its user" test $? -eq 1 -a -n "$(grep host6 "$work/err")"
 
+# Guard rails: a slip never puts one name on the fabric twice.
+G() { "$tool" --state "$work/guard" "$@"; }
+G alloc --pair --owner vm1 >/dev/null
+G alloc --owner vm2 >/dev/null
+G alloc >/dev/null
+echo "# a note of the administrator's" >>"$work/guard"
+cp "$work/guard" "$work/before"
+while IFS='|' read -r code args; do
+  G $args >/dev/null 2>"$work/err"
+  rc=$?
+  check "guard '$args' exits $code (got $rc)" test "$rc" -eq "$code"
+  check "guard '$args' says why in one line" test "$(wc -l <"$work/err")" -eq 1
+  check "guard '$args' leaves the state alone" cmp -s "$work/guard" "$work/before"
+done <<'SLIPS'
+1|release 24:00:12:34:56:78:9a:bc
+1|release --owner vm2 20:00:12:34:56:78:9a:bc
+2|release --all
+1|release --all --page 0
+1|release --all --page 5
+1|list --page 5
+2|take 20:07:12:34:56:78:9a:bd
+2|release 20:02:12:34:56:78:9a:bd
+2|--local 10:00:00:00:00:00:00:00 alloc
+2|--local 10:00:ff:ff:ff:ff:ff:ff alloc
+2|--local 01:00:5e:00:00:01 alloc
+2|alloc --rest forever
+SLIPS
+grep -q "held by 'vm1'" < <(G release 20:00:12:34:56:78:9a:bc 2>&1)
+check "the refusal names the owner" test $? -eq 0
+check "naming the owner releases the pair" test "$(G release --owner vm1 24:00:12:34:56:78:9a:bc | wc -l)" -eq 2
+check "a released name rests: alloc passes it by" test "$(G alloc)" = 20:03:12:34:56:78:9a:bc
+check "status says since when it rests" grep -q "^20:00:12:34:56:78:9a:bc free (resting since 20" < <(G status 20:00:12:34:56:78:9a:bc)
+check "list --long shows it" grep -q "^20:00:12:34:56:78:9a:bc .* since 20" < <(G list --long)
+check "--rest 0: no rest" test "$(G alloc --rest 0)" = 20:00:12:34:56:78:9a:bc
+G take 24:00:12:34:56:78:9a:bc >/dev/null 2>"$work/err"
+check "take of a resting name works, and says so" grep -q "resting" "$work/err"
+check "another host's name is called so" grep -q "belongs to another host" < <(G status 20:07:12:34:56:78:9a:bd)
+check "release --all --force says how many and whose" test "$(G release --all --page 0 --force)" = \
+  "released 4 addresses of pool 20:00:12:34:56:78:9a:bc (3 without owner, 1 of 'vm2')"
+check "the administrator's comment survives rewrites" grep -q "^# a note of the administrator's" "$work/guard"
+check "status names the state file it read" test "$(G status | head -n 1)" = "state file $work/guard"
+R() { "$tool" --state "$work/rest" "$@"; }
+R alloc 1024 >/dev/null
+R release 20:05:12:34:56:78:9a:bc >/dev/null
+sleep 1
+R release 20:03:12:34:56:78:9a:bc >/dev/null
+check "nothing else free: the longest rested goes first" test "$(R alloc 2>"$work/err")" = 20:05:12:34:56:78:9a:bc
+check "and the user is told" grep -q "longest rested" "$work/err"
+check "a bare MAC is a local WWN" test "$("$tool" --local 02:fc:00:00:00:09 local | cut -d' ' -f1)" = 10:00:02:fc:00:00:00:09
+"$tool" --state "$work/mac" --local 02:fc:00:00:00:09 alloc >/dev/null 2>"$work/err"
+check "a locally administered one gets the notice" grep -q "locally administered" "$work/err"
+
 # Output that cannot be written: a non-zero exit, and every address the
 # command changed is named on standard error.
 used() { W --json status | json_get 'sum(p["used"] for p in d["pools"])'; }
@@ -264,6 +318,10 @@ done
 "$tool" --state "$work/d.cut" status 2>&- >/dev/null
 env -u WWNPOOL_LOCAL "$tool" --state "$work/noticed" alloc 2>&- >/dev/null
 check "with standard error closed, no message lands in a file" test ! -s "$work/d.cut.lock" -a ! -s "$work/noticed.lock"
+cp "$work/d.flipped" "$work/kept"
+"$tool" --state "$work/kept" init --force >"$work/out"
+check "init --force keeps a damaged line beside the state" \
+  test "$(tail -n 1 "$(sed -n 's/.*kept in //p' "$work/out")")" = "$(grep -v '#' "$work/d.flipped")"
 cp "$work/d.twice" "$work/damaged"
 "$tool" --state "$work/damaged" alloc 2>&1 | grep -o "'wwnpool [^']*'[^']*'[^']*'" | tr -d "'" | cut -c 9- >"$work/advice"
 check "the advice for a duplicated pool resets it" xargs "$tool" <"$work/advice" >/dev/null

@@ -8,7 +8,7 @@ _wwnpool() {
     --page) mapfile -t COMPREPLY < <(compgen -W "0 1 2 3 4 5 6 7" -- "$cur"); return ;;
     --format) mapfile -t COMPREPLY < <(compgen -W "colon bare sysfs vport" -- "$cur"); return ;;
     --state) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
-    --local | --owner) return ;;
+    --local | --owner | --rest) return ;;
     esac
     local command="" word
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
@@ -18,11 +18,12 @@ _wwnpool() {
     case $command in
     "") mapfile -t COMPREPLY < <(compgen -W "$commands $global" -- "$cur"); return ;;
     init) options="--page --force" ;;
-    alloc) options="--page --pair --owner --format --upper" ;;
+    alloc) options="--page --pair --owner --rest --format --upper" ;;
     take) options="--owner --format --upper" ;;
-    release) options="--page --all --owner --format --upper" ;;
-    list) options="--page --long --owner --format --upper" ;;
-    status | decode | scan) options="--format --upper" ;;
+    release) options="--page --all --force --owner --format --upper" ;;
+    list) options="--page --long --owner --rest --format --upper" ;;
+    status) options="--rest --format --upper" ;;
+    decode | scan) options="--format --upper" ;;
     dump) options="--page" ;;
     esac
     if [[ $cur == -* || $command != check ]]; then
