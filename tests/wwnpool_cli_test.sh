@@ -174,6 +174,11 @@ check "a second scan leaves them as they are" test "$(S --json scan | json_get '
 fc fc_host host6 0x2001123456789abc 0x20000024ff000001
 check "alloc skips a name in use now" test "$(S alloc)" = 20:02:12:34:56:78:9a:bc
 check "and records its user" grep -q "owner sysfs:host6" < <(S status 20:01:12:34:56:78:9a:bc)
+S release 20:02:12:34:56:78:9a:bc >/dev/null
+fc fc_host host6 0x2002123456789abc 0x20000024ff000001
+S alloc >/dev/null
+check "a resting name that a host uses now is recorded as its" test "$(S status 20:02:12:34:56:78:9a:bc)" = \
+  "20:02:12:34:56:78:9a:bc in use  owner sysfs:host6"
 fc fc_host host6 0x2004123456789abc 0x20000024ff000001
 S take 20:04:12:34:56:78:9a:bc >/dev/null 2>"$work/err"
 check "take of a name in use: exit 1 naming its user" test $? -eq 1 -a -n "$(grep host6 "$work/err")"

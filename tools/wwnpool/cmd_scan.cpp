@@ -41,6 +41,7 @@ void claim_names_in_use(StateFile &state, revevidozi::Pool &pool, const std::map
         std::error_code ec;
         if (!pool.in_use(name, ec) && !ec) {
             pool.take(name);
+            state.drop_rest(name);
             state.put_record({name, std::nullopt, owner});
         }
     }
@@ -72,6 +73,7 @@ int cmd_scan(const Args &args, Output &out) {
                 continue;
             }
             pool.take(*name);
+            state.drop_rest(*name);
             state.put_record({*name, std::nullopt, "sysfs:" + entry.name});
             taken.push_back({*name, entry.name, role});
             mine.push_back(*name);

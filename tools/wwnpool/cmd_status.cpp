@@ -71,9 +71,6 @@ int pools_status(const Args &args, Output &out) {
 
 int addresses_status(const Args &args, Output &out) {
     const std::vector<revevidozi::Wwn> addresses = wwn_operands(args);
-    for (const auto &address : addresses) {
-        pool_origin(address);
-    }
     const std::int64_t period = rest_period(args);
     explicit_local(args);
     StateFile state(state_location(args), Access::kRead);

@@ -67,9 +67,6 @@ void print_changed(const Args &args, Output &out, const std::vector<revevidozi::
 
 int take(const Args &args, Output &out) {
     const std::vector<revevidozi::Wwn> addresses = wwn_operands(args);
-    for (const auto &address : addresses) {
-        pool_origin(address);
-    }
     explicit_local(args);
     StateFile state(state_location(args), Access::kChange);
     state.require_trustworthy();
@@ -128,9 +125,6 @@ int release(const Args &args, Output &out) {
     std::vector<revevidozi::Wwn> addresses;
     if (!args.owner || !args.operands.empty()) {
         addresses = wwn_operands(args);
-        for (const auto &address : addresses) {
-            pool_origin(address);
-        }
     }
     explicit_local(args);
     StateFile state(state_location(args), Access::kChange);

@@ -36,7 +36,8 @@ inline std::uint32_t page_of(const Args &args) {
     return args.page.value_or(0);
 }
 
-// The WWN operands, at least one and none twice; fails with kBadUsage.
+// The WWN operands: pool addresses, at least one and none twice; fails with
+// kBadUsage.
 std::vector<revevidozi::Wwn> wwn_operands(const Args &args);
 
 // The line of the pool of (local, page): the existing one, or, if `create`,

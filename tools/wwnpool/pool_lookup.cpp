@@ -13,6 +13,7 @@ std::vector<revevidozi::Wwn> wwn_operands(const Args &args) {
     std::vector<revevidozi::Wwn> addresses;
     for (const auto &text : args.operands) {
         const revevidozi::Wwn address = parse_wwn(text);
+        pool_origin(address);
         if (std::find(addresses.begin(), addresses.end(), address) != addresses.end()) {
             throw Failure(kBadUsage, address.str() + " is given twice; name each address once");
         }
