@@ -64,7 +64,10 @@ std::vector<revevidozi::Wwn> allocate_singles(revevidozi::Pool &pool, std::int32
             rest.emplace_back(r.since, r.address);
         }
     }
-    std::sort(rest.begin(), rest.end());
+    // Longest rested first; ties in address order.
+    std::sort(rest.begin(), rest.end(), [](const auto &a, const auto &b) {
+        return std::pair(a.first, a.second.value()) < std::pair(b.first, b.second.value());
+    });
     const std::uint32_t free = pool.usage().free;
     if (static_cast<std::uint32_t>(count) > free) {
         throw Failure(kRefused, "pool " + pool.base().str() + " has only " + std::to_string(free) +
@@ -114,7 +117,9 @@ allocate_pairs(revevidozi::Pool &ports, revevidozi::Pool &nodes, std::int32_t co
             pairs.emplace_back(port, node);
         }
     }
-    std::sort(rested.begin(), rested.end());
+    std::sort(rested.begin(), rested.end(), [](const auto &a, const auto &b) {
+        return std::pair(std::get<0>(a), std::get<1>(a).value()) < std::pair(std::get<0>(b), std::get<1>(b).value());
+    });
     std::vector<revevidozi::Wwn> used;
     for (const auto &[since, port, node] : rested) {
         if (pairs.size() < static_cast<std::size_t>(count)) {

@@ -90,6 +90,7 @@ int cmd_scan(const Args &args, Output &out) {
     }
     if (!taken.empty()) {
         std::vector<revevidozi::Wwn> names;
+        names.reserve(taken.size());
         for (const auto &f : taken) {
             names.push_back(f.wwn);
         }

@@ -419,7 +419,7 @@ std::filesystem::path StateFile::keep_damaged(const revevidozi::Wwn &base) const
     std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &parts);
     char bare[17];
     std::snprintf(bare, sizeof bare, "%016llx", static_cast<unsigned long long>(base.value()));
-    const fs::path copy = target_.string() + ".damaged-" + stamp + "-" + bare;
+    fs::path copy = target_.string() + ".damaged-" + stamp + "-" + bare;
     const std::string text = "# the damaged lines of pool " + base.str() + " in " + target_.string() +
                              ", as they were when the pool was reset\n" + lines;
     const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
