@@ -243,6 +243,9 @@ W alloc 4 >/dev/full 2>"$work/err"
 check "alloc to a full disk fails" test $? -ne 0
 check "and names the 4 addresses it allocated" test "$(grep -oE '([0-9a-f]{2}:){7}[0-9a-f]{2}' "$work/err" | sort -u | wc -l)" -eq 4
 check "which are in use" test "$(used)" -eq $((before + 4))
+W alloc --owner vm9 2 >/dev/full 2>"$work/err"
+undo=$(sed -n "s/.*with 'wwnpool \(.*\)' if that was not wanted/\1/p" "$work/err")
+check "the undo command it names works" eval "\"\$tool\" $undo >/dev/null"
 W alloc 2 >&- 2>/dev/null
 check "closed standard output: refused" test $? -ne 0
 check "before anything is allocated" test "$(used)" -eq $((before + 4))

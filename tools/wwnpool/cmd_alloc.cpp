@@ -168,7 +168,7 @@ int cmd_alloc(const Args &args, Output &out) {
             state.put_record({node, port, owner});
             changed.insert(changed.end(), {port, node});
         }
-        out.changed("allocated", changed, "release");
+        out.changed("allocated", changed, "release", owner_option(args));
         state.save();
         print_pairs(args, out, ports.base(), pairs);
         return kDone;
@@ -180,7 +180,7 @@ int cmd_alloc(const Args &args, Output &out) {
         state.drop_rest(address);
         state.put_record({address, std::nullopt, owner});
     }
-    out.changed("allocated", addresses, "release");
+    out.changed("allocated", addresses, "release", owner_option(args));
     state.save();
     print_addresses(args, out, "alloc", pool.base(), addresses);
     return kDone;

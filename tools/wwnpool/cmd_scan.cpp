@@ -94,7 +94,7 @@ int cmd_scan(const Args &args, Output &out) {
         for (const auto &f : taken) {
             names.push_back(f.wwn);
         }
-        out.changed("marked taken", names, "release");
+        out.changed("marked taken", names, "release", "--force");
         state.save();
     }
     if (args.json) {

@@ -88,7 +88,7 @@ int take(const Args &args, Output &out) {
         }
         state.put_record({address, std::nullopt, args.owner.value_or("")});
     }
-    out.changed("took", addresses, "release");
+    out.changed("took", addresses, "release", owner_option(args));
     state.save();
     print_changed(args, out, addresses);
     return kDone;

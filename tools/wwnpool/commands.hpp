@@ -6,6 +6,7 @@
 #include "local_wwn.hpp"
 #include "output.hpp"
 #include "state_file.hpp"
+#include "text.hpp"
 
 #include <map>
 
@@ -69,6 +70,11 @@ void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
 // What --json says of one address: "wwn", "owner" (null when none) and,
 // for a pair's member, "partner".
 Json address_json(const StateFile &state, const revevidozi::Wwn &address);
+
+// "--owner \"TEXT\"" for a command that must name the owner, or nothing.
+inline std::string owner_option(const Args &args) {
+    return args.owner ? "--owner \"" + shown(*args.owner) + "\"" : "";
+}
 
 // The JSON value of --owner: the text, or null.
 inline Json owner_json(const Args &args) {

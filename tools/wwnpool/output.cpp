@@ -15,13 +15,15 @@ void Output::repeat_options(const Args &args) {
     }
 }
 
-void Output::changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses, const std::string &undo) {
+void Output::changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses, const std::string &undo,
+                     const std::string &options) {
     std::string list;
     for (const auto &a : addresses) {
         list += (list.empty() ? "" : " ") + a.str();
     }
     done_ = done + " " + list;
-    undo_ = undo + " them with '" + tool_ + " " + undo + " " + list + "' if that was not wanted";
+    undo_ = undo + " them with '" + tool_ + " " + undo + (options.empty() ? "" : " " + options) + " " + list +
+            "' if that was not wanted";
 }
 
 void Output::changed(const std::string &done) {

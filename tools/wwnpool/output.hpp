@@ -22,7 +22,9 @@ class Output {
 
     // Records a change now in the state: what was done ("allocated"), to
     // which addresses, and the command that undoes it ("release").
-    void changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses, const std::string &undo);
+    // `options` are those the undo command needs (an owner to name).
+    void changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses, const std::string &undo,
+                 const std::string &options = {});
     // Records a change that no command undoes (a pool created or reset).
     void changed(const std::string &done);
 
