@@ -373,13 +373,19 @@ if unshare --mount true 2>/dev/null; then
     export -n WWNPOOL_STATE WWNPOOL_LOCAL
     "$0" alloc 4 >"$1/default.out" 2>/dev/null; echo $? >"$1/default.rc"
     stat -c %a /var/lib/wwnpool /var/lib/wwnpool/pools | xargs >"$1/default.modes"
-    setpriv --reuid=65534 --regid=65534 --clear-groups "$0" alloc 2>"$1/user.err"; echo $? >"$1/user.rc"
-    setpriv --reuid=65534 --regid=65534 --clear-groups "$0" status >/dev/null 2>&1; echo $? >>"$1/user.rc"
+    as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
+    as_user "$0" --version >/dev/null 2>&1 || exit 0 # the build is in a folder only root may enter
+    as_user "$0" alloc 2>"$1/user.err"; echo $? >"$1/user.rc"
+    as_user "$0" status >/dev/null 2>&1; echo $? >>"$1/user.rc"
   ' "$tool" "$work"
   check "as root, the README's first command works" test "$(cat "$work/default.rc") $(wc -l <"$work/default.out")" = "0 4"
   check "creating the host's state 755/644" test "$(cat "$work/default.modes")" = "755 644"
-  check "a user may read it but not change it" test "$(xargs <"$work/user.rc")" = "3 0"
-  check "and is told whose it is and what to do" grep -q "belong to this host.*root.*--state" "$work/user.err"
+  if test -e "$work/user.rc"; then
+    check "a user may read it but not change it" test "$(xargs <"$work/user.rc")" = "3 0"
+    check "and is told whose it is and what to do" grep -q "belong to this host.*root.*--state" "$work/user.err"
+  else
+    echo "SKIPPED: another user's view of the host's state (that user may not run $tool)"
+  fi
 else
   echo "SKIPPED: the default state location needs a private mount namespace (unshare --mount), not permitted here"
 fi
