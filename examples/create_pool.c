@@ -47,11 +47,11 @@ int main(int argc, char **argv) {
     }
 
     printf("base:  ");
-    print_bytes(cfg.bytes + 8, 8);
+    print_bytes(cfg.bytes + WWN_POOL_CFG_BASE_OFFSET, 8);
     printf("\nblock: ");
     print_bytes(cfg.bytes, sizeof cfg.bytes);
     printf("\ncrc:   ");
-    print_bytes(cfg.bytes + 144, 4);
+    print_bytes(cfg.bytes + WWN_POOL_CFG_CRC_OFFSET, 4);
     printf("\n");
     free(ctrl);
     return 0;

@@ -43,7 +43,8 @@ typedef struct wwn_t {
 #define WWN_POOL_CFG_SIZE 152
 
 /* A pool configuration block: a fixed byte image that may be copied, stored
- * and adopted again with wwn_pool_cfg_import(). Layout (big-endian numbers):
+ * and adopted again with wwn_pool_cfg_import(). Layout (big-endian numbers;
+ * the offsets are named below):
  *   0 version (1)   1..3 must be zero   4..7 reserved
  *   8..15 base WWN  16..143 allocation bitmap (32 words of 32 bits)
  *   144..147 CRC of bytes 8..143        148..151 reserved */
@@ -51,11 +52,20 @@ typedef struct wwn_pool_cfg {
     uint8_t bytes[WWN_POOL_CFG_SIZE];
 } wwn_pool_cfg;
 
+/* Where the fields of a block start, for code that stores or inspects one. */
+#define WWN_POOL_CFG_VERSION_OFFSET 0
+#define WWN_POOL_CFG_BASE_OFFSET 8    /* the pool's base WWN, 8 bytes */
+#define WWN_POOL_CFG_BITMAP_OFFSET 16 /* 32 words of 32 bits, most significant byte first */
+#define WWN_POOL_CFG_BITMAP_SIZE 128  /* index i is bit i % 32 of word i / 32 */
+#define WWN_POOL_CFG_CRC_OFFSET 144   /* crc32ForBuf() of bytes 8..143, most significant byte first */
+#define WWN_POOL_CFG_RESERVED_OFFSET 148
+
 /* A pool's control object: its process-local mutex. Opaque; allocate
  * wwn_pool_sizeof_pool_ctrl() bytes with malloc() alignment. */
 typedef struct wwn_pool_ctrl wwn_pool_ctrl;
 
-/* Status of a pool operation. */
+/* Status of a pool operation. The numbers have gaps on purpose: stored
+ * results and callers compare against these exact values, so none may move. */
 typedef uint32_t wwn_pool_status;
 
 #define WWN_POOL_OK UINT32_C(0)                       /* success */
@@ -69,6 +79,37 @@ typedef uint32_t wwn_pool_status;
 #define WWN_POOL_ADDR_FREE UINT32_C(24)               /* the address is free (status answer, or refused release) */
 #define WWN_POOL_ERR_UNSUPPORTED_VERSION UINT32_C(25) /* address layout version other than 1 */
 #define WWN_POOL_ADDR_IN_USE UINT32_C(26)             /* the address is allocated, or a batch exceeds the free count */
+
+/* A status in words, for messages: "address already allocated" and so on.
+ * Never null; a number that is no status gives "unknown pool status". */
+static inline const char *wwn_pool_status_text(wwn_pool_status status) {
+    switch (status) {
+    case WWN_POOL_OK:
+        return "success";
+    case WWN_POOL_ERR_INVALID_ARG:
+        return "a required pointer is null";
+    case WWN_POOL_ERR_CRC:
+        return "pool block damaged (CRC mismatch)";
+    case WWN_POOL_ERR_CFG_VERSION:
+        return "pool block of an unknown version";
+    case WWN_POOL_ERR_BAD_BASE:
+        return "not a pool base address";
+    case WWN_POOL_ERR_BAD_PAGE:
+        return "page out of range (0 to 7)";
+    case WWN_POOL_ERR_NOT_IN_POOL:
+        return "address belongs to another pool";
+    case WWN_POOL_ERR_BAD_NAA:
+        return "not a pool address (NAA type neither 2 nor 5)";
+    case WWN_POOL_ADDR_FREE:
+        return "address is free";
+    case WWN_POOL_ERR_UNSUPPORTED_VERSION:
+        return "unsupported address layout version";
+    case WWN_POOL_ADDR_IN_USE:
+        return "address already allocated";
+    default:
+        return "unknown pool status";
+    }
+}
 
 /* ------------------------------------------------------------------------ */
 /* Address arithmetic: pure computations, no lock, no pool block.            */
@@ -95,7 +136,7 @@ REVEVIDOZI_API wwn_pool_status wwn_pool_addr_get_base_and_page(int32_t version, 
 /* Layout-1 reverse decode. WWN_POOL_OK with *local_wwn = 10:00 + M and *page.
  * For an address of NAA type other than 2 or 5 returns WWN_POOL_ERR_BAD_NAA:
  * *page is untouched and only the first two bytes of *local_wwn are written
- * (as 10 00). Pointers are not tested. */
+ * (as 10 00; kept so, as existing callers see it). Pointers are not tested. */
 REVEVIDOZI_API wwn_pool_status wwn_pool_proc_vers1_addr_get_base_and_page(const wwn_t *addr, wwn_t *local_wwn,
                                                                           uint32_t *page);
 
@@ -114,7 +155,8 @@ REVEVIDOZI_API uint32_t wwn_pool_sizeof_pool_ctrl(void);
  * WWN_POOL_ERR_INVALID_ARG (nothing written) on a null pointer.
  * WWN_POOL_ERR_BAD_PAGE when page > 7: the mutex is initialised and the
  * version and must-be-zero bytes are written, base/bitmap/CRC keep their old
- * bytes. Not thread-safe: no other thread may use ctrl or cfg meanwhile. */
+ * bytes (long-standing behaviour that callers may rely on, so it stays).
+ * Not thread-safe: no other thread may use ctrl or cfg meanwhile. */
 REVEVIDOZI_API wwn_pool_status wwn_pool_init(wwn_pool_ctrl *ctrl, wwn_pool_cfg *cfg, const wwn_t *local_wwn,
                                              uint32_t page);
 
@@ -198,7 +240,7 @@ REVEVIDOZI_API uint32_t print_pool_info(const wwn_pool_cfg *cfg);
 
 /* Writes n bytes as 2n lowercase hex digits ("%02x" each) and a NUL to text,
  * which must hold 2n + 1 characters. Returns 2n. For n == 0 nothing is
- * written, not even the NUL. */
+ * written, not even the NUL (kept: callers may pass no room at all then). */
 REVEVIDOZI_API uint32_t hbytes_to_string(const void *bytes, char *text, uint32_t n);
 
 /* Reads n bytes from the 2n characters at text, two per byte, exactly as
@@ -226,7 +268,8 @@ typedef struct crc_buf_desc {
 } crc_buf_desc;
 
 /* The standard CRC-32 (CRC-32/ISO-HDLC) of `len` bytes, returned with its four
- * bytes reversed: "123456789" gives 0x2639F4CB. A null pointer gives 0.
+ * bytes reversed: "123456789" gives 0x2639F4CB. The order stays as it is:
+ * every stored pool block's CRC is written in it. A null pointer gives 0.
  * Thread-safe, including the very first call (which builds the table). */
 REVEVIDOZI_API uint32_t crc32ForBuf(const void *buf, uint32_t len);
 
@@ -239,8 +282,23 @@ REVEVIDOZI_API uint32_t crc32_Ethernet(const crc_buf_desc *chain);
 /* of threads. Each returns the CRC in the low bits of the result (higher    */
 /* bits zero). A length below 1 reads no byte (buf may then be null) and     */
 /* returns what the initial value alone gives. Only the low w bits of the    */
-/* initial value (and of crc16_pelk's polynomial) are used. Results on       */
-/* "123456789" and the published models they equal are in the README.       */
+/* initial value (and of crc16_pelk's polynomial) are used. To CRC a        */
+/* message in pieces, pass each piece's result as the next initial value.    */
+/*                                                                           */
+/* Results on "123456789", and the published models they equal:             */
+/*   crc32 (chain)                    0xFC891918  CRC-32/BZIP2               */
+/*   crc32_orbo  initial 0xFFFFFFFF   0x0376E6E7  CRC-32/MPEG-2              */
+/*   crc32_orbo  initial 0            0x89A1897F                             */
+/*   crc16       initial 0            0xFEE8      CRC-16/UMTS                */
+/*   crc16       initial 0xFFFF       0xAEE7                                 */
+/*   crc16_pelk  0xFFFF, poly 0x1021  0x29B1      CRC-16/IBM-3740            */
+/*   crc16_pelk  0, poly 0x1021       0x31C3      CRC-16/XMODEM              */
+/*   crc10       initial 0            0x199       CRC-10/ATM                 */
+/*   crc10       initial 0x3FF        0x058                                  */
+/*   crc10_orbo_rte  initial 0        0x3F3                                  */
+/*   crc10_orbo_rte  initial 0x3FF    0x116                                  */
+/*   crc8_VOM/ZEK    initial 0        0x0B        complement of CRC-8/SMBUS  */
+/*   crc8_VOM/ZEK    initial 0xFF     0x04                                   */
 /* ------------------------------------------------------------------------ */
 
 /* CRC-8, polynomial 0x07; returns the register XOR 0xFF, so passing a result

@@ -47,34 +47,8 @@ enum class errc : std::uint32_t {
 class pool_error_category final : public std::error_category {
   public:
     const char *name() const noexcept override { return "revevidozi"; }
-    std::string message(int code) const override {
-        switch (static_cast<std::uint32_t>(code)) {
-        case WWN_POOL_OK:
-            return "success";
-        case WWN_POOL_ERR_INVALID_ARG:
-            return "a required pointer is null";
-        case WWN_POOL_ERR_CRC:
-            return "pool block damaged (CRC mismatch)";
-        case WWN_POOL_ERR_CFG_VERSION:
-            return "pool block of an unknown version";
-        case WWN_POOL_ERR_BAD_BASE:
-            return "not a pool base address";
-        case WWN_POOL_ERR_BAD_PAGE:
-            return "page out of range (0 to 7)";
-        case WWN_POOL_ERR_NOT_IN_POOL:
-            return "address belongs to another pool";
-        case WWN_POOL_ERR_BAD_NAA:
-            return "not a pool address (NAA type neither 2 nor 5)";
-        case WWN_POOL_ADDR_FREE:
-            return "address is free";
-        case WWN_POOL_ERR_UNSUPPORTED_VERSION:
-            return "unsupported address layout version";
-        case WWN_POOL_ADDR_IN_USE:
-            return "address already allocated";
-        default:
-            return "unknown pool status " + std::to_string(code);
-        }
-    }
+    // The C header's words, so that C and C++ callers print the same.
+    std::string message(int code) const override { return wwn_pool_status_text(static_cast<wwn_pool_status>(code)); }
 };
 
 inline const std::error_category &pool_category() noexcept {
@@ -92,9 +66,9 @@ inline std::error_code to_error(wwn_pool_status status) noexcept {
     return status == WWN_POOL_OK ? std::error_code{} : std::error_code{static_cast<int>(status), pool_category()};
 }
 // Whether the bitmap of a block marks `index` allocated: 32-bit words stored
-// most significant byte first from byte 16, index i is bit i % 32 of word i / 32.
+// most significant byte first, index i is bit i % 32 of word i / 32.
 inline bool bit_is_set(std::span<const std::uint8_t, WWN_POOL_CFG_SIZE> block, std::uint32_t index) {
-    const std::size_t byte = 16 + 4 * (index / 32) + 3 - (index % 32) / 8;
+    const std::size_t byte = WWN_POOL_CFG_BITMAP_OFFSET + 4 * (index / 32) + 3 - (index % 32) / 8;
     return ((block[byte] >> (index % 8)) & 1U) != 0;
 }
 inline void throw_if(const std::error_code &ec, const char *what) {
@@ -444,7 +418,7 @@ class Pool {
     }
     Wwn base() const {
         std::uint64_t v = 0;
-        for (int i = 8; i < 16; ++i) {
+        for (int i = WWN_POOL_CFG_BASE_OFFSET; i < WWN_POOL_CFG_BASE_OFFSET + 8; ++i) {
             v = (v << 8) | cfg_->bytes[i];
         }
         return Wwn(v);

@@ -59,6 +59,8 @@ std::uint32_t feed(const std::array<std::uint32_t, 256> &t, std::uint32_t crc, c
     return crc;
 }
 
+// The result's bytes reversed: not a slip but the order every stored pool
+// block's CRC has; changing it would make them all fail to import.
 std::uint32_t finish(std::uint32_t crc) noexcept {
     const std::uint32_t r = ~crc;
     return (r >> 24) | ((r >> 8) & 0xFF00U) | ((r << 8) & 0xFF0000U) | (r << 24);

@@ -90,6 +90,7 @@ bool parse_eight_pairs(const char *text, std::uint8_t *bytes) noexcept {
 } // namespace
 
 std::uint32_t bytes_to_text(const std::uint8_t *bytes, char *text, std::uint32_t n) noexcept {
+    // No NUL for n == 0, on purpose: a caller may pass no room at all then.
     if (n == 0) {
         return 0;
     }

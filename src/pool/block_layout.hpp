@@ -1,4 +1,5 @@
-// The pool configuration block's byte image: the one place its offsets live.
+// The pool configuration block's byte image, in the offsets the public header
+// names.
 #pragma once
 
 #include "byte_order.hpp"
@@ -11,23 +12,23 @@
 
 namespace revevidozi::pool {
 
-inline constexpr std::size_t kVersionOffset = 0;
+inline constexpr std::size_t kVersionOffset = WWN_POOL_CFG_VERSION_OFFSET;
 inline constexpr std::size_t kMbzOffset = 1;
 inline constexpr std::size_t kMbzSize = 3;
-inline constexpr std::size_t kBaseOffset = 8; // pool_info starts here
-inline constexpr std::size_t kBitmapOffset = 16;
+inline constexpr std::size_t kBaseOffset = WWN_POOL_CFG_BASE_OFFSET; // pool_info starts here
+inline constexpr std::size_t kBitmapOffset = WWN_POOL_CFG_BITMAP_OFFSET;
 inline constexpr std::size_t kBitmapSize = kAddressesPerPool / 8;
-inline constexpr std::size_t kCrcOffset = 144;
+inline constexpr std::size_t kCrcOffset = WWN_POOL_CFG_CRC_OFFSET;
 inline constexpr std::size_t kPoolInfoOffset = kBaseOffset;
 inline constexpr std::size_t kPoolInfoSize = kCrcOffset - kPoolInfoOffset;
 
 inline constexpr std::uint8_t kBlockVersion = 1;
 
 static_assert(kBitmapOffset == kBaseOffset + 8);
-static_assert(kCrcOffset == kBitmapOffset + kBitmapSize);
+static_assert(kCrcOffset == kBitmapOffset + kBitmapSize && kBitmapSize == WWN_POOL_CFG_BITMAP_SIZE);
 static_assert(kPoolInfoSize == 136);
 static_assert(sizeof(wwn_pool_cfg) == WWN_POOL_CFG_SIZE && WWN_POOL_CFG_SIZE == 152);
-static_assert(kCrcOffset + 4 + 4 == WWN_POOL_CFG_SIZE);
+static_assert(kCrcOffset + 4 == WWN_POOL_CFG_RESERVED_OFFSET && WWN_POOL_CFG_RESERVED_OFFSET + 4 == WWN_POOL_CFG_SIZE);
 
 // CRC over the pool_info region, as stored at kCrcOffset.
 inline std::uint32_t compute_block_crc(const wwn_pool_cfg &cfg) noexcept {

@@ -12,6 +12,8 @@ std::uint32_t init(wwn_pool_ctrl &ctrl, wwn_pool_cfg &cfg, const wwn_t &local, s
     pthread_mutex_init(&ctrl.mutex, nullptr);
     cfg.bytes[kVersionOffset] = kBlockVersion;
     std::memset(cfg.bytes + kMbzOffset, 0, kMbzSize);
+    // A bad page still leaves the version and must-be-zero bytes written:
+    // callers see it so, and it stays.
     if (page >= kPagesPerHost) {
         return WWN_POOL_ERR_BAD_PAGE;
     }

@@ -61,6 +61,7 @@ std::uint32_t reverse_decode(const wwn_t &addr, wwn_t &local, std::uint32_t &pag
     }
     // Whatever the layout, the top two bytes become the NAA 1 prefix; for an
     // address that decodes to no pool the rest of the caller's value stays.
+    // Kept on purpose: callers see exactly this, partial write included.
     local.bytes[0] = static_cast<std::uint8_t>(kLocalWwnPrefix >> 56);
     local.bytes[1] = 0x00;
     return status;

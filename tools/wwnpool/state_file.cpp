@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kBlockDigits = std::size_t{2} * WWN_POOL_CFG_SIZE;
-constexpr std::size_t kBaseDigits = 32; // the version, mbz, reserved and base bytes
+constexpr std::size_t kBaseDigitsFrom = std::size_t{2} * WWN_POOL_CFG_BASE_OFFSET;
+constexpr std::size_t kBaseDigitsEnd = kBaseDigitsFrom + 16; // all up to and including the base
 constexpr off_t kMaxFileSize = off_t{16} << 20;
 constexpr int kMaxUnreadableLines = 1000;
 // Format 1 had only pool lines; format 2 adds address records, which format 1
@@ -49,13 +50,13 @@ bool all_hex(std::string_view s) {
     return s.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
-// The base a line names in its digits 16..31, if they are there and are a
+// The base a line names in its base digits, if they are there and are a
 // pool base: a cut line still tells which pool it was.
 std::optional<revevidozi::Wwn> claimed_base(std::string_view text) {
-    if (text.size() < kBaseDigits || !all_hex(text.substr(0, kBaseDigits))) {
+    if (text.size() < kBaseDigitsEnd || !all_hex(text.substr(0, kBaseDigitsEnd))) {
         return std::nullopt;
     }
-    const auto base = revevidozi::Wwn::parse(text.substr(16, 16));
+    const auto base = revevidozi::Wwn::parse(text.substr(kBaseDigitsFrom, 16));
     const wwn_t raw = base->raw();
     return wwn_pool_validate_base_addr(&raw) == WWN_POOL_OK ? base : std::nullopt;
 }
@@ -63,12 +64,12 @@ std::optional<revevidozi::Wwn> claimed_base(std::string_view text) {
 // Only zeros where this tool never writes anything else: a block the library
 // verifies but that has other bytes there was not written by this tool.
 bool unused_bytes_zero(const revevidozi::Pool::Block &block) {
-    for (std::size_t i : {1, 2, 3, 4, 5, 6, 7, 148, 149, 150, 151}) {
-        if (block[i] != 0) {
-            return false;
-        }
-    }
-    return true;
+    const auto zero = [&](std::size_t from, std::size_t to) {
+        return std::all_of(block.begin() + static_cast<std::ptrdiff_t>(from),
+                           block.begin() + static_cast<std::ptrdiff_t>(to), [](std::uint8_t b) { return b == 0; });
+    };
+    return zero(WWN_POOL_CFG_VERSION_OFFSET + 1, WWN_POOL_CFG_BASE_OFFSET) &&
+           zero(WWN_POOL_CFG_RESERVED_OFFSET, WWN_POOL_CFG_SIZE);
 }
 
 PoolLine read_line(int number, std::string_view text) {

@@ -1,5 +1,7 @@
 #include "text.hpp"
 
+#include <revevidozi.h>
+
 #include <ctime>
 
 namespace wwnpool {
@@ -38,15 +40,15 @@ std::size_t utf8_length(std::string_view s, std::size_t at) {
 }
 
 std::string shown(std::string_view s) {
-    static constexpr char kHex[] = "0123456789abcdef";
     std::string out;
     for (std::size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
         const std::size_t n = utf8_length(s, i);
         if (n == 0 || c < 0x20 || c == 0x7f) {
+            char digits[3];
+            hbytes_to_string(&c, digits, 1);
             out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+            out += digits;
             ++i;
         } else {
             out.append(s.substr(i, n));
