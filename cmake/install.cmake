@@ -18,8 +18,10 @@ install(FILES ${PROJECT_BINARY_DIR}/revevidoziConfig.cmake
         DESTINATION ${_cmake_dir})
 
 # The object has no "lib" prefix, so the .pc names the file itself (-l:). The
-# prefix is found relative to the .pc file, so a --prefix given at install
-# time is honoured.
-file(RELATIVE_PATH PC_TO_PREFIX "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
+# prefix is found relative to the .pc file (one ".." per folder it lies in),
+# so a --prefix given at install time is honoured.
+set(REVEVIDOZI_PKGCONFIG_DIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
+    CACHE STRING "Folder of the pkg-config file, relative to the install prefix")
+string(REGEX REPLACE "[^/]+" ".." PC_TO_PREFIX "${REVEVIDOZI_PKGCONFIG_DIR}")
 configure_file(cmake/revevidozi.pc.in ${PROJECT_BINARY_DIR}/revevidozi.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/revevidozi.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${PROJECT_BINARY_DIR}/revevidozi.pc DESTINATION ${REVEVIDOZI_PKGCONFIG_DIR})
