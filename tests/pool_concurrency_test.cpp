@@ -114,15 +114,23 @@ void expect_pool_matches(Pool &pool, const std::vector<std::vector<std::uint32_t
     }
 }
 
-TEST(PoolConcurrency, ManyThreadsOnePool) {
-    Pool pool(5);
-    std::array<std::atomic<int>, 1024> owner{};
+// Half the threads share one pool, the others have one each: a shared pool
+// never hands out an address twice, and pools never disturb each other.
+TEST(PoolConcurrency, SharedAndPrivatePools) {
+    std::vector<Pool> pools;
+    pools.reserve(1 + kThreads / 2);
+    for (std::uint32_t p = 0; p <= kThreads / 2; ++p) {
+        pools.emplace_back(p);
+    }
+    std::vector<std::array<std::atomic<int>, 1024>> owners(pools.size());
+    const auto pool_of = [](int t) { return static_cast<std::size_t>(t < kThreads / 2 ? 0 : t - kThreads / 2 + 1); };
     Outcome outcome;
     std::vector<std::vector<std::uint32_t>> held(kThreads);
     std::vector<std::thread> threads;
     threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] { held[static_cast<std::size_t>(t)] = hammer(pool, owner, t, outcome); });
+        threads.emplace_back(
+            [&, t] { held[static_cast<std::size_t>(t)] = hammer(pools[pool_of(t)], owners[pool_of(t)], t, outcome); });
     }
     for (auto &thread : threads) {
         thread.join();
@@ -130,31 +138,14 @@ TEST(PoolConcurrency, ManyThreadsOnePool) {
     EXPECT_EQ(0, outcome.doubled.load());
     EXPECT_EQ(0, outcome.unexpected.load());
     EXPECT_GT(outcome.operations.load(), 1000);
-    expect_pool_matches(pool, held);
-}
-
-TEST(PoolConcurrency, OnePoolPerThread) {
-    std::vector<Pool> pools;
-    pools.reserve(kThreads);
-    for (std::uint32_t t = 0; t < kThreads; ++t) {
-        pools.emplace_back(t);
-    }
-    std::vector<std::array<std::atomic<int>, 1024>> owners(kThreads);
-    Outcome outcome;
-    std::vector<std::vector<std::uint32_t>> held(kThreads);
-    std::vector<std::thread> threads;
-    threads.reserve(kThreads);
-    for (int t = 0; t < kThreads; ++t) {
-        const auto i = static_cast<std::size_t>(t);
-        threads.emplace_back([&, t, i] { held[i] = hammer(pools[i], owners[i], t, outcome); });
-    }
-    for (auto &thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(0, outcome.doubled.load());
-    EXPECT_EQ(0, outcome.unexpected.load());
-    for (std::size_t i = 0; i < pools.size(); ++i) {
-        expect_pool_matches(pools[i], {held[i]});
+    for (std::size_t p = 0; p < pools.size(); ++p) {
+        std::vector<std::vector<std::uint32_t>> on_pool;
+        for (int t = 0; t < kThreads; ++t) {
+            if (pool_of(t) == p) {
+                on_pool.push_back(held[static_cast<std::size_t>(t)]);
+            }
+        }
+        expect_pool_matches(pools[p], on_pool);
     }
 }
 

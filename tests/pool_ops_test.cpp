@@ -1,5 +1,6 @@
 // Known answers of the pool operations, and the integrity guard of the locked
-// ones.
+// ones. Every status of every operation in every state of a block is the
+// model test's; these are the answers a reader can check by hand.
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -31,81 +32,28 @@ TEST(PoolOps, BatchesTakeTheLowestFreeIndexes) {
     EXPECT_EQ((std::vector<std::uint64_t>{0x2000'1234'5678'9abcULL, 0x2001'1234'5678'9abcULL, 0x2002'1234'5678'9abcULL,
                                           0x2003'1234'5678'9abcULL}),
               batch(pool, 4));
-    EXPECT_EQ("0000000f", hex(pool.cfg.bytes + 16, 4));
-    EXPECT_EQ("c11c3dd2", hex(pool.cfg.bytes + 144, 4));
-
+    EXPECT_EQ("0000000f", hex(pool.cfg.bytes + WWN_POOL_CFG_BITMAP_OFFSET, 4));
+    EXPECT_EQ("c11c3dd2", hex(pool.cfg.bytes + WWN_POOL_CFG_CRC_OFFSET, 4));
     const wwn_t second = wwn(0x2001'1234'5678'9abcULL);
     EXPECT_EQ(WWN_POOL_OK, wwn_pool_addr_release(pool.ctrl.get(), &pool.cfg, &second));
     EXPECT_EQ((std::vector<std::uint64_t>{0x2001'1234'5678'9abcULL, 0x2004'1234'5678'9abcULL}), batch(pool, 2));
-
-    const wwn_pool_cfg before = pool.cfg;
-    EXPECT_EQ(std::vector<std::uint64_t>{0xeeee}, batch(pool, 0));
-    EXPECT_EQ(std::vector<std::uint64_t>{0xeeee}, batch(pool, -5));
-    EXPECT_EQ(std::vector<std::uint64_t>(1020, 0xeeee), batch(pool, 1020, WWN_POOL_ADDR_IN_USE));
-    EXPECT_EQ(0, std::memcmp(&before, &pool.cfg, sizeof before));
-
-    Pool page4(4);
-    EXPECT_EQ((std::vector<std::uint64_t>{0x5123'4567'89ab'c000ULL, 0x5123'4567'89ab'c001ULL}), batch(page4, 2));
-}
-
-TEST(PoolOps, FullPool) {
-    Pool pool(7);
-    const auto all = batch(pool, 1024);
-    for (std::uint32_t i = 0; i < 1024; ++i) {
-        ASSERT_EQ(0x5123'4567'89ab'cc00ULL + i, all[i]);
-    }
-    EXPECT_EQ(std::string(256, 'f'), hex(pool.cfg.bytes + 16, 128));
-    batch(pool, 1, WWN_POOL_ADDR_IN_USE);
-    wwn_pool_usage usage{};
-    EXPECT_EQ(WWN_POOL_OK, wwn_pool_pool_status(pool.ctrl.get(), &pool.cfg, &usage));
-    EXPECT_EQ(0U, usage.free_count);
-    EXPECT_EQ(1024U, usage.used_count);
-    EXPECT_EQ(WWN_POOL_OK, wwn_pool_addr_release_all(pool.ctrl.get(), &pool.cfg));
-    EXPECT_EQ(WWN_POOL_OK, wwn_pool_pool_status(pool.ctrl.get(), &pool.cfg, &usage));
-    EXPECT_EQ(1024U, usage.free_count);
-    EXPECT_EQ(0U, usage.used_count);
-    EXPECT_EQ(0, std::memcmp(Pool(7).cfg.bytes, pool.cfg.bytes, 152));
-}
-
-// The single-address statuses in every combination are the model test's
-// job; these are the documented examples, and the last bit of the bitmap.
-TEST(PoolOps, SingleAddressOperations) {
-    Pool pool;
-    const wwn_pool_cfg fresh = pool.cfg;
-    auto *ctrl = pool.ctrl.get();
-    const wwn_t last = wwn(0x23ff'1234'5678'9abcULL);
-    EXPECT_EQ(WWN_POOL_OK, wwn_pool_usr_addr_alloc(ctrl, &pool.cfg, &last));
-    EXPECT_EQ(0x80, pool.cfg.bytes[140]); // index 1023: top bit of the last word
-    const wwn_pool_cfg taken = pool.cfg;
-    EXPECT_EQ(WWN_POOL_ADDR_IN_USE, wwn_pool_usr_addr_alloc(ctrl, &pool.cfg, &last));
-    EXPECT_EQ(WWN_POOL_ADDR_IN_USE, wwn_pool_addr_status(ctrl, &pool.cfg, &last));
-    EXPECT_EQ(0, std::memcmp(&taken, &pool.cfg, sizeof taken));
-    EXPECT_EQ(WWN_POOL_OK, wwn_pool_addr_release(ctrl, &pool.cfg, &last));
-    EXPECT_EQ(WWN_POOL_ADDR_FREE, wwn_pool_addr_release(ctrl, &pool.cfg, &last));
-    EXPECT_EQ(WWN_POOL_ADDR_FREE, wwn_pool_addr_status(ctrl, &pool.cfg, &last));
-    EXPECT_EQ(hex(fresh.bytes, 152), hex(pool.cfg.bytes, 152));
-    const wwn_t other_page = wwn(0x2405'1234'5678'9abcULL);
-    const wwn_t local = wwn(0x1000'1234'5678'9abcULL);
-    EXPECT_EQ(WWN_POOL_ERR_NOT_IN_POOL, wwn_pool_usr_addr_alloc(ctrl, &pool.cfg, &other_page));
-    EXPECT_EQ(WWN_POOL_ERR_BAD_NAA, wwn_pool_addr_release(ctrl, &pool.cfg, &local));
-    EXPECT_EQ(hex(fresh.bytes, 152), hex(pool.cfg.bytes, 152));
+    Pool page7(7);
+    EXPECT_EQ((std::vector<std::uint64_t>{0x5123'4567'89ab'cc00ULL, 0x5123'4567'89ab'cc01ULL}), batch(page7, 2));
 }
 
 TEST(PoolOps, UnlockedBatchOnOddBases) {
-    std::array<std::uint8_t, 128> bitmap{};
+    std::array<std::uint8_t, WWN_POOL_CFG_BITMAP_SIZE> bitmap{};
     std::vector<wwn_t> out(3, wwn(0xeeee));
     // The address is the sum of base and index, so a base that is not a pool
     // base still yields base + index.
     const wwn_t odd = wwn(0x23fe'0000'0000'0001ULL);
     EXPECT_EQ(WWN_POOL_OK, wwn_pool_proc_addr_alloc(&odd, bitmap.data(), 3, out.data()));
-    EXPECT_EQ(0x23fe'0000'0000'0001ULL, value(out[0]));
-    EXPECT_EQ(0x23ff'0000'0000'0001ULL, value(out[1]));
     EXPECT_EQ(0x2400'0000'0000'0001ULL, value(out[2]));
     const wwn_t odd5 = wwn(0x5000'0000'0000'03ffULL);
     EXPECT_EQ(WWN_POOL_OK, wwn_pool_proc_addr_alloc(&odd5, bitmap.data(), 1, out.data()));
     EXPECT_EQ(0x5000'0000'0000'0402ULL, value(out[0])); // index 3
 
-    // Neither layout: 7 once a free index is reached, nothing written.
+    // Neither layout: refused once a free index is reached, nothing written.
     const wwn_t naa3 = wwn(0x3000'0000'0000'0000ULL);
     const auto before = bitmap;
     out.assign(3, wwn(0xeeee));
@@ -113,10 +61,8 @@ TEST(PoolOps, UnlockedBatchOnOddBases) {
     EXPECT_EQ(WWN_POOL_OK, wwn_pool_proc_addr_alloc(&naa3, bitmap.data(), 0, out.data()));
     EXPECT_EQ(before, bitmap);
     EXPECT_EQ(0xeeeeU, value(out[0]));
-    bitmap.fill(0xff); // count check comes first
+    bitmap.fill(0xff); // the count is checked first
     EXPECT_EQ(WWN_POOL_ADDR_IN_USE, wwn_pool_proc_addr_alloc(&naa3, bitmap.data(), 1, out.data()));
-    EXPECT_EQ(WWN_POOL_OK, wwn_pool_proc_addr_release_all(bitmap.data()));
-    EXPECT_EQ((std::array<std::uint8_t, 128>{}), bitmap);
 }
 
 TEST(PoolOps, NullPointersAreRefusedBeforeLocking) {
@@ -142,23 +88,25 @@ TEST(PoolOps, NullPointersAreRefusedBeforeLocking) {
     EXPECT_EQ(0, std::memcmp(Pool().cfg.bytes, pool.cfg.bytes, 152));
 }
 
-// Every locked operation on `pool`, in turn; each returns its status.
+// Every locked operation on `pool`, and adopting its block, in turn.
 std::vector<std::uint32_t> every_locked_op(Pool &pool) {
     const wwn_t a = wwn(0x2005'1234'5678'9abcULL);
     const wwn_t held = wwn(0x2000'1234'5678'9abcULL);
     wwn_t out[2]{};
     wwn_pool_usage usage{};
     auto *c = pool.ctrl.get();
-    return {wwn_pool_addr_alloc(c, &pool.cfg, 2, out),  wwn_pool_usr_addr_alloc(c, &pool.cfg, &a),
-            wwn_pool_addr_release(c, &pool.cfg, &held), wwn_pool_addr_status(c, &pool.cfg, &held),
-            wwn_pool_pool_status(c, &pool.cfg, &usage), wwn_pool_addr_release_all(c, &pool.cfg)};
+    testsupport::Ctrl fresh;
+    return {wwn_pool_cfg_import(fresh.get(), &pool.cfg), wwn_pool_addr_alloc(c, &pool.cfg, 2, out),
+            wwn_pool_usr_addr_alloc(c, &pool.cfg, &a),   wwn_pool_addr_release(c, &pool.cfg, &held),
+            wwn_pool_addr_status(c, &pool.cfg, &held),   wwn_pool_pool_status(c, &pool.cfg, &usage),
+            wwn_pool_addr_release_all(c, &pool.cfg)};
 }
 
 TEST(PoolOps, DamagedOrForeignBlocksAreRefusedAndLeftAlone) {
     Pool pool;
     batch(pool, 3);
     const wwn_pool_cfg good = pool.cfg;
-    for (std::size_t byte = 8; byte < 148; ++byte) {
+    for (std::size_t byte = WWN_POOL_CFG_BASE_OFFSET; byte < WWN_POOL_CFG_RESERVED_OFFSET; ++byte) {
         for (int bit = 0; bit < 8; ++bit) {
             pool.cfg = good;
             pool.cfg.bytes[byte] ^= static_cast<std::uint8_t>(1U << bit);
@@ -169,19 +117,15 @@ TEST(PoolOps, DamagedOrForeignBlocksAreRefusedAndLeftAlone) {
             ASSERT_EQ(0, std::memcmp(&damaged, &pool.cfg, sizeof damaged)) << byte << ":" << bit;
         }
     }
-    for (int version : {0, 2, 0xff}) {
-        pool.cfg = good;
-        pool.cfg.bytes[0] = static_cast<std::uint8_t>(version);
-        const wwn_pool_cfg foreign = pool.cfg;
-        for (std::uint32_t status : every_locked_op(pool)) {
-            EXPECT_EQ(WWN_POOL_ERR_CFG_VERSION, status);
-        }
-        EXPECT_EQ(0, std::memcmp(&foreign, &pool.cfg, sizeof foreign));
-    }
+    pool.cfg = good;
+    pool.cfg.bytes[0] = 2;
+    const wwn_pool_cfg foreign = pool.cfg;
+    EXPECT_EQ(std::vector<std::uint32_t>(7, WWN_POOL_ERR_CFG_VERSION), every_locked_op(pool));
+    EXPECT_EQ(0, std::memcmp(&foreign, &pool.cfg, sizeof foreign));
     // Re-initialising makes the block usable again, every address free.
     ASSERT_EQ(WWN_POOL_OK, wwn_pool_init(pool.ctrl.get(), &pool.cfg, &kLocal, 0));
-    EXPECT_EQ((std::vector<std::uint32_t>{WWN_POOL_OK, WWN_POOL_OK, WWN_POOL_OK, WWN_POOL_ADDR_FREE, WWN_POOL_OK,
-                                          WWN_POOL_OK}),
+    EXPECT_EQ((std::vector<std::uint32_t>{WWN_POOL_OK, WWN_POOL_OK, WWN_POOL_OK, WWN_POOL_OK, WWN_POOL_ADDR_FREE,
+                                          WWN_POOL_OK, WWN_POOL_OK}),
               every_locked_op(pool));
 }
 

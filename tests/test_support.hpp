@@ -54,6 +54,14 @@ struct Pool {
     }
 };
 
+// What a caller of the unlocked operations does before using the locked ones again.
+inline void renew_crc(wwn_pool_cfg &cfg) {
+    const std::uint32_t crc = crc32ForBuf(cfg.bytes + WWN_POOL_CFG_BASE_OFFSET, 136);
+    for (int k = 0; k < 4; ++k) {
+        cfg.bytes[WWN_POOL_CFG_CRC_OFFSET + k] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
+    }
+}
+
 inline std::string hex(const std::uint8_t *p, std::size_t n) {
     static const char digits[] = "0123456789abcdef";
     std::string s;
