@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 using revevidozi::Pool;
@@ -61,12 +63,19 @@ TEST(CppWwn, RejectedFormsSayWhy) {
     }
 }
 
+// Every status has its own words, the same for C and C++ callers.
 TEST(CppErrors, StatusesAreErrorCodes) {
     const std::error_code ec = revevidozi::errc::address_in_use;
     EXPECT_EQ(&revevidozi::pool_category(), &ec.category());
     EXPECT_EQ(WWN_POOL_ADDR_IN_USE, static_cast<std::uint32_t>(ec.value()));
     EXPECT_EQ("address already allocated", ec.message());
-    EXPECT_EQ("pool block damaged (CRC mismatch)", std::error_code(revevidozi::errc::crc_mismatch).message());
+    std::set<std::string> words;
+    for (std::uint32_t status = 0; status < 30; ++status) {
+        const std::string text = revevidozi::make_error_code(static_cast<revevidozi::errc>(status)).message();
+        EXPECT_EQ(wwn_pool_status_text(status), text);
+        words.insert(text);
+    }
+    EXPECT_EQ(12U, words.size()); // eleven statuses and "unknown pool status"
 }
 
 TEST(CppPool, CreateAllocateStoreAdoptContinue) {
