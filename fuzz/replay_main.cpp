@@ -1,5 +1,5 @@
-// Runs a fuzz target over every file of the corpus folders (or files) named
-// on the command line, then over --random=N seeded pseudo-random inputs, so
+// Runs a fuzz target over every file of the corpus folders named on the
+// command line, then over --random=N seeded pseudo-random inputs, so
 // each target is also an ordinary test with any compiler. A disagreement
 // aborts, which fails the test.
 #include <cstdint>
@@ -23,12 +23,10 @@ int main(int argc, char **argv) {
         const std::string arg = argv[a];
         if (arg.starts_with("--random=")) {
             random_inputs = std::strtoul(arg.c_str() + 9, nullptr, 10);
-        } else if (fs::is_directory(arg)) {
+        } else {
             for (const auto &entry : fs::directory_iterator(arg)) {
                 files.push_back(entry.path());
             }
-        } else {
-            files.emplace_back(arg);
         }
     }
     for (const auto &file : files) {

@@ -45,9 +45,15 @@ class Pool {
         return b_[0] == 1 ? WWN_POOL_OK : WWN_POOL_ERR_CFG_VERSION;
     }
 
-    std::uint32_t run(const Op &op, wwn_t *out) {
+    // The model's answer to `op`: its status, what it delivers into `out` or
+    // `usage`, and the bytes it leaves.
+    std::uint32_t run(const Op &op, wwn_t *out, wwn_pool_usage &usage) {
         if (op.locked && guard() != WWN_POOL_OK) {
             return guard();
+        }
+        if (op.kind == OpKind::kUsage) { // never renews the CRC
+            usage = {1024 - used_count(), used_count()};
+            return WWN_POOL_OK;
         }
         const std::uint32_t status = op.kind == OpKind::kBatch ? batch(op.count, out) : single(op.kind, op.addr);
         if (op.locked) {
@@ -120,7 +126,6 @@ inline std::string run_and_compare(wwn_pool_ctrl *ctrl, wwn_pool_cfg &cfg, Pool 
     std::uint8_t *bm = cfg.bytes + WWN_POOL_CFG_BITMAP_OFFSET;
     const bool l = op.locked;
     std::uint32_t got = 0;
-    std::uint32_t want = 0;
     wwn_pool_usage usage{7, 7}, expected_usage{7, 7};
     switch (op.kind) {
     case OpKind::kBatch:
@@ -139,18 +144,11 @@ inline std::string run_and_compare(wwn_pool_ctrl *ctrl, wwn_pool_cfg &cfg, Pool 
     case OpKind::kStatus:
         got = l ? wwn_pool_addr_status(ctrl, &cfg, &a) : wwn_pool_proc_addr_status(base, bm, &a);
         break;
-    case OpKind::kUsage: // locked only, and it never renews the CRC
+    case OpKind::kUsage: // locked only
         got = wwn_pool_pool_status(ctrl, &cfg, &usage);
         break;
     }
-    if (op.kind == OpKind::kUsage) {
-        want = model.guard();
-        if (want == WWN_POOL_OK) {
-            expected_usage = {1024 - model.used_count(), model.used_count()};
-        }
-    } else {
-        want = model.run(op, expected_out.data());
-    }
+    const std::uint32_t want = model.run(op, expected_out.data(), expected_usage);
     std::string problems;
     if (got != want) {
         problems += "status " + std::to_string(got) + ", expected " + std::to_string(want) + "; ";
