@@ -1,7 +1,5 @@
 // Threads hammering pools: no address is ever held by two threads at once,
 // and the counts and the block agree with what the threads hold at the end.
-// Half the threads share one pool, the others have one each, so that pools
-// are also seen not to disturb each other.
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -83,20 +81,14 @@ std::vector<std::uint32_t> hammer(Pool &pool, std::array<std::atomic<int>, 1024>
     return held;
 }
 
-TEST(PoolConcurrency, SharedAndPrivatePools) {
-    std::vector<Pool> pools;
-    pools.reserve(1 + kThreads / 2);
-    for (std::uint32_t p = 0; p <= kThreads / 2; ++p) {
-        pools.emplace_back(p);
-    }
-    std::vector<std::array<std::atomic<int>, 1024>> owners(pools.size());
-    const auto pool_of = [](int t) { return static_cast<std::size_t>(t < kThreads / 2 ? 0 : t - kThreads / 2 + 1); };
+TEST(PoolConcurrency, ManyThreadsOnePool) {
+    Pool pool(5);
+    std::array<std::atomic<int>, 1024> owner{};
     std::vector<std::vector<std::uint32_t>> held(kThreads);
     std::vector<std::thread> threads;
     threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back(
-            [&, t] { held[static_cast<std::size_t>(t)] = hammer(pools[pool_of(t)], owners[pool_of(t)], t); });
+        threads.emplace_back([&, t] { held[static_cast<std::size_t>(t)] = hammer(pool, owner, t); });
     }
     for (auto &thread : threads) {
         thread.join();
@@ -104,21 +96,18 @@ TEST(PoolConcurrency, SharedAndPrivatePools) {
     EXPECT_EQ(0, doubled.load());
     EXPECT_EQ(0, unexpected.load());
     EXPECT_GT(operations.load(), 1000);
-    std::vector<std::uint32_t> used(pools.size());
-    for (int t = 0; t < kThreads; ++t) {
-        for (std::uint32_t index : held[static_cast<std::size_t>(t)]) {
-            const wwn_t a = address(pools[pool_of(t)], index);
-            EXPECT_EQ(WWN_POOL_ADDR_IN_USE,
-                      wwn_pool_addr_status(pools[pool_of(t)].ctrl.get(), &pools[pool_of(t)].cfg, &a));
-            ++used[pool_of(t)];
+    std::uint32_t used = 0;
+    for (const auto &indexes : held) {
+        for (std::uint32_t index : indexes) {
+            const wwn_t a = address(pool, index);
+            EXPECT_EQ(WWN_POOL_ADDR_IN_USE, wwn_pool_addr_status(pool.ctrl.get(), &pool.cfg, &a));
+            ++used;
         }
     }
-    for (std::size_t p = 0; p < pools.size(); ++p) {
-        wwn_pool_usage usage{};
-        ASSERT_EQ(WWN_POOL_OK, wwn_pool_pool_status(pools[p].ctrl.get(), &pools[p].cfg, &usage));
-        EXPECT_EQ(used[p], usage.used_count);
-        EXPECT_EQ(1024 - used[p], usage.free_count);
-    }
+    wwn_pool_usage usage{};
+    ASSERT_EQ(WWN_POOL_OK, wwn_pool_pool_status(pool.ctrl.get(), &pool.cfg, &usage));
+    EXPECT_EQ(used, usage.used_count);
+    EXPECT_EQ(1024 - used, usage.free_count);
 }
 
 } // namespace

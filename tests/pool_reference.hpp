@@ -149,20 +149,16 @@ inline std::string run_and_compare(wwn_pool_ctrl *ctrl, wwn_pool_cfg &cfg, Pool 
         break;
     }
     const std::uint32_t want = model.run(op, expected_out.data(), expected_usage);
-    std::string problems;
-    if (got != want) {
-        problems += "status " + std::to_string(got) + ", expected " + std::to_string(want) + "; ";
+    const bool same_out = std::memcmp(out.data(), expected_out.data(), kRoom * sizeof(wwn_t)) == 0;
+    const bool same_usage =
+        usage.free_count == expected_usage.free_count && usage.used_count == expected_usage.used_count;
+    const bool same_block = std::memcmp(cfg.bytes, model.bytes(), WWN_POOL_CFG_SIZE) == 0;
+    if (got == want && same_out && same_usage && same_block) {
+        return "";
     }
-    if (std::memcmp(out.data(), expected_out.data(), kRoom * sizeof(wwn_t)) != 0) {
-        problems += "delivered addresses differ; ";
-    }
-    if (usage.free_count != expected_usage.free_count || usage.used_count != expected_usage.used_count) {
-        problems += "usage differs; ";
-    }
-    if (std::memcmp(cfg.bytes, model.bytes(), WWN_POOL_CFG_SIZE) != 0) {
-        problems += "block bytes differ; ";
-    }
-    return problems;
+    return "status " + std::to_string(got) + " (expected " + std::to_string(want) + ")" +
+           (same_out ? "" : ", delivered addresses differ") + (same_usage ? "" : ", usage differs") +
+           (same_block ? "" : ", block bytes differ");
 }
 
 } // namespace reference
