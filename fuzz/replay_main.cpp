@@ -15,25 +15,24 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size);
 
 int main(int argc, char **argv) {
-    namespace fs = std::filesystem;
     int inputs = 0;
     unsigned long random_inputs = 0;
-    std::vector<fs::path> files;
     for (int a = 1; a < argc; ++a) {
-        const std::string arg = argv[a];
-        if (arg.starts_with("--random=")) {
+        if (const std::string arg = argv[a]; arg.starts_with("--random=")) {
             random_inputs = std::strtoul(arg.c_str() + 9, nullptr, 10);
         } else {
-            for (const auto &entry : fs::directory_iterator(arg)) {
-                files.push_back(entry.path());
+            for (const auto &entry : std::filesystem::directory_iterator(arg)) {
+                std::ifstream stream(entry.path(), std::ios::binary);
+                const std::vector<char> bytes((std::istreambuf_iterator<char>(stream)),
+                                              std::istreambuf_iterator<char>());
+                LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
+                ++inputs;
             }
         }
     }
-    for (const auto &file : files) {
-        std::ifstream stream(file, std::ios::binary);
-        const std::vector<char> bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
-        ++inputs;
+    if (inputs == 0) {
+        std::fprintf(stderr, "no corpus files found\n");
+        return 1;
     }
     std::mt19937 rng(20261206);
     for (unsigned long i = 0; i < random_inputs; ++i, ++inputs) {
@@ -42,10 +41,6 @@ int main(int argc, char **argv) {
             b = static_cast<std::uint8_t>(rng());
         }
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-    }
-    if (files.empty()) {
-        std::fprintf(stderr, "no corpus files found\n");
-        return 1;
     }
     std::printf("replayed %d inputs\n", inputs);
     return 0;

@@ -22,17 +22,11 @@ std::atomic<int> doubled{0};    // an address delivered while someone held it
 std::atomic<int> unexpected{0}; // a status no correct pool could give
 std::atomic<long> operations{0};
 
-std::uint64_t base_of(const Pool &pool) {
-    return value(*reinterpret_cast<const wwn_t *>(pool.cfg.bytes + WWN_POOL_CFG_BASE_OFFSET));
-}
-int shift_of(const Pool &pool) {
-    return (base_of(pool) >> 60) == 2 ? 48 : 0;
-}
-wwn_t address(const Pool &pool, std::uint32_t index) {
-    return wwn(base_of(pool) + (std::uint64_t{index} << shift_of(pool)));
-}
-std::uint32_t index_of(const Pool &pool, const wwn_t &a) {
-    return static_cast<std::uint32_t>(((value(a) - base_of(pool)) >> shift_of(pool)) & 1023);
+// The pool all threads share: page 5 of 10:00:12:34:56:78:9a:bc, whose
+// address of index i is its base plus i.
+constexpr std::uint64_t kBase = 0x5123'4567'89ab'c400ULL;
+wwn_t address(std::uint32_t index) {
+    return wwn(kBase + index);
 }
 
 // One thread's work on `pool`: batches, chosen addresses and releases, with
@@ -54,12 +48,14 @@ std::vector<std::uint32_t> hammer(Pool &pool, std::array<std::atomic<int>, 1024>
          ++operations) {
         const auto count = static_cast<std::int32_t>(1 + rng.below(16));
         const std::uint32_t choice = rng.below(1024);
-        const wwn_t chosen = address(pool, choice);
+        const wwn_t chosen = address(choice);
         switch (rng.below(3)) {
         case 0: {
             const std::uint32_t status = wwn_pool_addr_alloc(pool.ctrl.get(), &pool.cfg, count, out.data());
             for (std::int32_t i = 0; i < (status == WWN_POOL_OK ? count : 1); ++i) {
-                got(status, status == WWN_POOL_OK ? index_of(pool, out[static_cast<std::size_t>(i)]) : 0);
+                got(status, status == WWN_POOL_OK
+                                ? static_cast<std::uint32_t>(value(out[static_cast<std::size_t>(i)]) - kBase)
+                                : 0);
             }
             break;
         }
@@ -72,7 +68,7 @@ std::vector<std::uint32_t> hammer(Pool &pool, std::array<std::atomic<int>, 1024>
                 held.pop_back();
                 // Give up ownership before the pool may hand the address out again.
                 unexpected += owner[index].exchange(0) != me + 1 ? 1 : 0;
-                const wwn_t a = address(pool, index);
+                const wwn_t a = address(index);
                 unexpected += wwn_pool_addr_release(pool.ctrl.get(), &pool.cfg, &a) != WWN_POOL_OK ? 1 : 0;
             }
             break;
@@ -99,7 +95,7 @@ TEST(PoolConcurrency, ManyThreadsOnePool) {
     std::uint32_t used = 0;
     for (const auto &indexes : held) {
         for (std::uint32_t index : indexes) {
-            const wwn_t a = address(pool, index);
+            const wwn_t a = address(index);
             EXPECT_EQ(WWN_POOL_ADDR_IN_USE, wwn_pool_addr_status(pool.ctrl.get(), &pool.cfg, &a));
             ++used;
         }
