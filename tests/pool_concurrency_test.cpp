@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -33,7 +34,7 @@ wwn_t address(std::uint32_t index) {
 // every address it holds marked in `owner` (index -> thread + 1). Returns the
 // indexes it holds at the end.
 std::vector<std::uint32_t> hammer(Pool &pool, std::array<std::atomic<int>, 1024> &owner, int me) {
-    testsupport::Rng rng(static_cast<std::uint32_t>(me * 7919 + 1));
+    std::mt19937 rng(static_cast<std::uint32_t>(me * 7919 + 1));
     std::vector<std::uint32_t> held;
     const auto got = [&](std::uint32_t status, std::uint32_t index) {
         if (status == WWN_POOL_OK) {
@@ -46,10 +47,10 @@ std::vector<std::uint32_t> hammer(Pool &pool, std::array<std::atomic<int>, 1024>
     std::vector<wwn_t> out(16);
     for (const auto stop = std::chrono::steady_clock::now() + kDuration; std::chrono::steady_clock::now() < stop;
          ++operations) {
-        const auto count = static_cast<std::int32_t>(1 + rng.below(16));
-        const std::uint32_t choice = rng.below(1024);
+        const auto count = static_cast<std::int32_t>(1 + rng() % 16);
+        const std::uint32_t choice = rng() % 1024;
         const wwn_t chosen = address(choice);
-        switch (rng.below(3)) {
+        switch (rng() % 3) {
         case 0: {
             const std::uint32_t status = wwn_pool_addr_alloc(pool.ctrl.get(), &pool.cfg, count, out.data());
             for (std::int32_t i = 0; i < (status == WWN_POOL_OK ? count : 1); ++i) {

@@ -1,8 +1,8 @@
 // A plain reference model of a pool block: its 152 bytes, with every bit and
 // address worked out one index at a time, and a step that runs one operation
 // on the library's block and on the model and compares every status, every
-// delivered address and every byte. Shared by the model test and the pool
-// fuzzer.
+// delivered address and every byte. The pool fuzz target drives it, on its
+// corpus and, as a test, on seeded random inputs.
 #pragma once
 
 #include "test_support.hpp"
@@ -24,11 +24,11 @@ struct Op {
 
 class Pool {
   public:
-    explicit Pool(const wwn_pool_cfg &cfg) { std::memcpy(b_, cfg.bytes, sizeof b_); }
+    explicit Pool(const wwn_pool_cfg &cfg) : cfg_(cfg) {}
 
-    const std::uint8_t *bytes() const { return b_; }
-    std::uint64_t base() const { return testsupport::value(*reinterpret_cast<const wwn_t *>(b_ + 8)); }
-    bool used(std::uint32_t i) const { return ((b_[byte_of(i)] >> (i % 8)) & 1U) != 0; }
+    const std::uint8_t *bytes() const { return cfg_.bytes; }
+    std::uint64_t base() const { return testsupport::value(*reinterpret_cast<const wwn_t *>(cfg_.bytes + 8)); }
+    bool used(std::uint32_t i) const { return ((cfg_.bytes[byte_of(i)] >> (i % 8)) & 1U) != 0; }
     std::uint32_t used_count() const {
         std::uint32_t n = 0;
         for (std::uint32_t i = 0; i < 1024; ++i) {
@@ -39,10 +39,11 @@ class Pool {
 
     // The check every locked operation makes first.
     std::uint32_t guard() const {
-        if (crc32ForBuf(b_ + 8, 136) != testsupport::value(*reinterpret_cast<const wwn_t *>(b_ + 144)) >> 32) {
+        if (crc32ForBuf(cfg_.bytes + 8, 136) !=
+            testsupport::value(*reinterpret_cast<const wwn_t *>(cfg_.bytes + 144)) >> 32) {
             return WWN_POOL_ERR_CRC;
         }
-        return b_[0] == 1 ? WWN_POOL_OK : WWN_POOL_ERR_CFG_VERSION;
+        return cfg_.bytes[0] == 1 ? WWN_POOL_OK : WWN_POOL_ERR_CFG_VERSION;
     }
 
     // The model's answer to `op`: its status, what it delivers into `out` or
@@ -57,10 +58,7 @@ class Pool {
         }
         const std::uint32_t status = op.kind == OpKind::kBatch ? batch(op.count, out) : single(op.kind, op.addr);
         if (op.locked) {
-            const std::uint32_t crc = crc32ForBuf(b_ + 8, 136);
-            for (int k = 0; k < 4; ++k) {
-                b_[144 + k] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
-            }
+            testsupport::renew_crc(cfg_);
         }
         return status;
     }
@@ -69,7 +67,8 @@ class Pool {
     static std::size_t byte_of(std::uint32_t i) { return 16 + 4 * (i / 32) + 3 - (i % 32) / 8; }
     static std::uint64_t offset(std::uint64_t naa, std::uint32_t i) { return naa == 2 ? std::uint64_t{i} << 48 : i; }
     void set(std::uint32_t i, bool on) {
-        b_[byte_of(i)] = static_cast<std::uint8_t>((b_[byte_of(i)] & ~(1U << (i % 8))) | (on ? 1U << (i % 8) : 0U));
+        cfg_.bytes[byte_of(i)] =
+            static_cast<std::uint8_t>((cfg_.bytes[byte_of(i)] & ~(1U << (i % 8))) | (on ? 1U << (i % 8) : 0U));
     }
 
     std::uint32_t batch(std::int32_t count, wwn_t *out) {
@@ -91,7 +90,7 @@ class Pool {
 
     std::uint32_t single(OpKind kind, std::uint64_t addr) {
         if (kind == OpKind::kReleaseAll) {
-            std::memset(b_ + 16, 0, 128);
+            std::memset(cfg_.bytes + 16, 0, 128);
             return WWN_POOL_OK;
         }
         const std::uint64_t naa = addr >> 60;
@@ -113,7 +112,7 @@ class Pool {
         return WWN_POOL_OK;
     }
 
-    std::uint8_t b_[WWN_POOL_CFG_SIZE]{};
+    wwn_pool_cfg cfg_;
 };
 
 // Runs `op` on the library's block and on the model; returns what differs,

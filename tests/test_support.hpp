@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <random>
 #include <string>
 
 namespace testsupport {
@@ -27,14 +26,6 @@ inline std::uint64_t value(const wwn_t &w) {
     }
     return v;
 }
-
-// Deterministic random numbers, 32 bits wide on every platform.
-struct Rng {
-    std::mt19937 engine;
-    explicit Rng(std::uint32_t seed) : engine(seed) {}
-    std::uint32_t operator()() { return static_cast<std::uint32_t>(engine()); }
-    std::uint32_t below(std::uint32_t n) { return (*this)() % n; }
-};
 
 inline const wwn_t kLocal = wwn(0x1000'1234'5678'9abcULL);
 
