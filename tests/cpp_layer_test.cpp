@@ -71,11 +71,8 @@ TEST(CppPool, CreateAllocateStoreAdoptContinue) {
     Pool pool = Pool::create(local, 0);
     EXPECT_EQ((std::vector<Wwn>{Wwn(0x2000123456789abcULL), Wwn(0x2001123456789abcULL)}), pool.allocate(2));
     pool.take(Wwn(0x23ff123456789abcULL));
-    const Pool::Block stored = pool.block();
 
-    Pool adopted = Pool::adopt(stored);
-    EXPECT_EQ(pool.base(), adopted.base());
-    EXPECT_EQ(0U, adopted.origin().page);
+    Pool adopted = Pool::adopt(pool.block());
     EXPECT_EQ(local, adopted.origin().local);
     EXPECT_EQ(3U, adopted.usage().used);
     EXPECT_EQ((std::vector<Wwn>{Wwn(0x2002123456789abcULL)}), adopted.allocate(1));
@@ -84,11 +81,9 @@ TEST(CppPool, CreateAllocateStoreAdoptContinue) {
     adopted.release(Wwn(0x2000123456789abcULL));
     EXPECT_EQ((std::vector<Wwn>{Wwn(0x2001123456789abcULL), Wwn(0x2002123456789abcULL), Wwn(0x23ff123456789abcULL)}),
               adopted.allocated());
-    EXPECT_EQ(1024U, adopted.all_addresses().size());
     for (const std::uint64_t address : {0x2000123456789abcULL, 0x2c05123456789abcULL, 0x5123456789abcfffULL}) {
         const auto all = Pool::create(local, revevidozi::origin_of(Wwn(address)).page).all_addresses();
-        const auto index = revevidozi::index_of(Wwn(address));
-        EXPECT_EQ(Wwn(address), all.at(index)) << index;
+        EXPECT_EQ(Wwn(address), all.at(revevidozi::index_of(Wwn(address)))) << std::hex << address;
     }
     adopted.release_all();
     EXPECT_EQ(0U, adopted.usage().used);
