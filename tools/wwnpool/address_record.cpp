@@ -20,7 +20,7 @@ std::string hex16(const revevidozi::Wwn &wwn) {
 std::string crc_hex(std::string_view text) {
     char crc[9];
     std::snprintf(crc, sizeof crc, "%08x",
-                  crc32ForBuf(reinterpret_cast<const uint8_t *>(text.data()), static_cast<int>(text.size())));
+                  crc32ForBuf(reinterpret_cast<const uint8_t *>(text.data()), static_cast<std::uint32_t>(text.size())));
     return crc;
 }
 
@@ -117,7 +117,7 @@ std::optional<AddressRecord> parse_record(std::string_view text, std::string *wh
         }
         record.owner.resize(f[3].size() / 2);
         string_to_hbytes(f[3].data(), reinterpret_cast<uint8_t *>(record.owner.data()),
-                         static_cast<int>(record.owner.size()));
+                         static_cast<std::uint32_t>(record.owner.size()));
         if (!owner_problem(record.owner).empty()) {
             return fail("address record with a bad owner");
         }
