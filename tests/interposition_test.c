@@ -19,7 +19,8 @@ int main(void) {
     wwn_pool_cfg cfg;
     wwn_pool_ctrl *ctrl = (wwn_pool_ctrl *)malloc(wwn_pool_sizeof_pool_ctrl());
     int ok = ctrl != NULL && crc32ForBuf("x", 1) == 0xBADC0DEu && wwn_pool_init(ctrl, &cfg, &local, 0) == WWN_POOL_OK &&
-             memcmp(cfg.bytes + 144, expected_crc, 4) == 0 && wwn_pool_cfg_import(ctrl, &cfg) == WWN_POOL_OK;
+             memcmp(cfg.bytes + WWN_POOL_CFG_CRC_OFFSET, expected_crc, 4) == 0 &&
+             wwn_pool_cfg_import(ctrl, &cfg) == WWN_POOL_OK;
     free(ctrl);
     if (!ok) {
         fprintf(stderr, "the library's pool CRC was diverted to the program's crc32ForBuf\n");

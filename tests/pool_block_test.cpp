@@ -86,7 +86,7 @@ TEST(PoolBlock, DumpShowsTheBlockAsItIs) {
     const std::string zeros(256, '0');
     EXPECT_EQ("Version: 0x01   Mbz: 0x000000   Crc: 0xda2b043f\nPOOL_INFO:\n2000123456789abc" + zeros + " \n",
               dump(Pool().cfg));
-    EXPECT_EQ("Version: 0x07   Mbz: 0xabcdef   Crc: 0x" + hex(damaged.cfg.bytes + 144, 4) +
+    EXPECT_EQ("Version: 0x07   Mbz: 0xabcdef   Crc: 0x" + hex(damaged.cfg.bytes + WWN_POOL_CFG_CRC_OFFSET, 4) +
                   "\nPOOL_INFO:\n5123456789abc000" + zeros.substr(2) + "01 \n",
               dump(damaged.cfg));
 }

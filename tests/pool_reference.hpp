@@ -13,6 +13,10 @@
 
 namespace reference {
 
+inline constexpr std::size_t kBase = WWN_POOL_CFG_BASE_OFFSET;
+inline constexpr std::size_t kBitmap = WWN_POOL_CFG_BITMAP_OFFSET;
+inline constexpr std::size_t kCrc = WWN_POOL_CFG_CRC_OFFSET;
+
 enum class OpKind { kBatch, kTake, kRelease, kReleaseAll, kStatus, kUsage };
 
 struct Op {
@@ -27,7 +31,7 @@ class Pool {
     explicit Pool(const wwn_pool_cfg &cfg) : cfg_(cfg) {}
 
     const std::uint8_t *bytes() const { return cfg_.bytes; }
-    std::uint64_t base() const { return testsupport::value(*reinterpret_cast<const wwn_t *>(cfg_.bytes + 8)); }
+    std::uint64_t base() const { return testsupport::value(*reinterpret_cast<const wwn_t *>(cfg_.bytes + kBase)); }
     bool used(std::uint32_t i) const { return ((cfg_.bytes[byte_of(i)] >> (i % 8)) & 1U) != 0; }
     std::uint32_t used_count() const {
         std::uint32_t n = 0;
@@ -39,8 +43,8 @@ class Pool {
 
     // The check every locked operation makes first.
     std::uint32_t guard() const {
-        if (crc32ForBuf(cfg_.bytes + 8, 136) !=
-            testsupport::value(*reinterpret_cast<const wwn_t *>(cfg_.bytes + 144)) >> 32) {
+        if (crc32ForBuf(cfg_.bytes + kBase, kCrc - kBase) !=
+            testsupport::value(*reinterpret_cast<const wwn_t *>(cfg_.bytes + kCrc)) >> 32) {
             return WWN_POOL_ERR_CRC;
         }
         return cfg_.bytes[0] == 1 ? WWN_POOL_OK : WWN_POOL_ERR_CFG_VERSION;
@@ -64,7 +68,7 @@ class Pool {
     }
 
   private:
-    static std::size_t byte_of(std::uint32_t i) { return 16 + 4 * (i / 32) + 3 - (i % 32) / 8; }
+    static std::size_t byte_of(std::uint32_t i) { return kBitmap + 4 * (i / 32) + 3 - (i % 32) / 8; }
     static std::uint64_t offset(std::uint64_t naa, std::uint32_t i) { return naa == 2 ? std::uint64_t{i} << 48 : i; }
     void set(std::uint32_t i, bool on) {
         cfg_.bytes[byte_of(i)] =
@@ -90,7 +94,7 @@ class Pool {
 
     std::uint32_t single(OpKind kind, std::uint64_t addr) {
         if (kind == OpKind::kReleaseAll) {
-            std::memset(cfg_.bytes + 16, 0, 128);
+            std::memset(cfg_.bytes + kBitmap, 0, WWN_POOL_CFG_BITMAP_SIZE);
             return WWN_POOL_OK;
         }
         const std::uint64_t naa = addr >> 60;

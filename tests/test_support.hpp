@@ -47,7 +47,8 @@ struct Pool {
 
 // What a caller of the unlocked operations does before using the locked ones again.
 inline void renew_crc(wwn_pool_cfg &cfg) {
-    const std::uint32_t crc = crc32ForBuf(cfg.bytes + WWN_POOL_CFG_BASE_OFFSET, 136);
+    const std::uint32_t crc =
+        crc32ForBuf(cfg.bytes + WWN_POOL_CFG_BASE_OFFSET, WWN_POOL_CFG_CRC_OFFSET - WWN_POOL_CFG_BASE_OFFSET);
     for (int k = 0; k < 4; ++k) {
         cfg.bytes[WWN_POOL_CFG_CRC_OFFSET + k] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
     }
