@@ -115,7 +115,9 @@ rows <<'ROWS'
 2|W alloc --page 8||^wwnpool: '8' is not a page; pages are 0 to 7|=
 2|W alloc 0||^wwnpool: |=
 2|W alloc 1025||^wwnpool: |=
-2|W take 10:00:12:34:56:78:9a:bc||^wwnpool: |=
+2|W take 10:00:12:34:56:78:9a:bc||is not a pool address \(NAA 1\); pool addresses begin with 2 or 5$|=
+2|W take $'\x80'||^wwnpool: '\\x80' is not a WWN|=
+2|W --local 10:00:00:00:00:00:00:00 status 20:00:12:34:56:78:9a:bc||^wwnpool: |=
 2|W --local 20:00:12:34:56:78:9a:bc alloc||^wwnpool: |=
 2|W alloc --force||^wwnpool: |=
 2|W frobnicate||^wwnpool: |=
@@ -155,6 +157,9 @@ rows <<'ROWS'
 0|W status --format colon 20:05:12:34:56:78:9a:bc|^20:05:12:34:56:78:9a:bc free$||=
 0|W status --format bare 20:05:12:34:56:78:9a:bc|^2005123456789abc free$||=
 0|W status --format sysfs --upper 20:05:12:34:56:78:9a:bc|^0x2005123456789ABC free$||=
+0|W alloc --pair --owner vm7|^20:05:12:34:56:78:9a:bc 24:05:12:34:56:78:9a:bc$||~
+0|W decode 20:05:12:34:56:78:9a:bc|index 5  partner page 1 index 5$||=
+0|W --json list|^\{"command":"list","local":"10:00:12:34:56:78:9a:bc","page":0,"base":"20:00:12:34:56:78:9a:bc",||=
 ROWS
 
 # A record of an address that is free, or a damaged one, is refused.
@@ -169,6 +174,7 @@ rows <<'ROWS'
 3|W list||^wwnpool: |=
 3|W alloc||^wwnpool: |=
 3|W release 20:20:12:34:56:78:9a:bc||^wwnpool: |=
+0|W decode 20:05:12:34:56:78:9a:bc|index 5$||=
 
 # The names this host's FC hosts and vports carry are never handed out.
 !state=$work/scan; export WWNPOOL_SYSFS=$work/fc
