@@ -162,7 +162,9 @@ rows <<'ROWS'
 0|W --json list|^\{"command":"list","local":"10:00:12:34:56:78:9a:bc","page":0,"base":"20:00:12:34:56:78:9a:bc",||=
 ROWS
 
-# A record of an address that is free, or a damaged one, is refused.
+# A record of an address that is free, or a damaged one, is refused; so is
+# what a damaged pool line's records say.
+cp "$work/pairs" "$work/pairs.good"
 grep '^A 2020' "$work/pairs" | python3 -c "
 import sys, zlib
 body = 'A 2030123456789abc - 766d'
@@ -174,6 +176,7 @@ rows <<'ROWS'
 3|W list||^wwnpool: |=
 3|W alloc||^wwnpool: |=
 3|W release 20:20:12:34:56:78:9a:bc||^wwnpool: |=
+!cp "$work/pairs.good" "$state"; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 0|W decode 20:05:12:34:56:78:9a:bc|index 5$||=
 
 # The names this host's FC hosts and vports carry are never handed out.
