@@ -1,10 +1,19 @@
-/* The public header compiles as strict C, its functions are callable from C,
- * and C callers get the same words for a status as C++ ones. */
+/* A C program on the public header: it compiles as strict C, its functions
+ * are callable, C callers get the same words for a status as C++ ones, and a
+ * program that defines a function of the library's (exported from the
+ * executable, so the dynamic linker would prefer it) does not divert the
+ * library's own calls: its pool CRCs stay exact. */
 #include <revevidozi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+uint32_t crc32ForBuf(const void *buf, uint32_t len) {
+    (void)buf;
+    (void)len;
+    return 0xBADC0DEu;
+}
 
 static int failures = 0;
 #define CHECK(cond) ((cond) ? (void)0 : (void)(fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #cond), failures++))
@@ -26,7 +35,7 @@ int main(void) {
     CHECK(cfg.bytes[WWN_POOL_CFG_BITMAP_OFFSET + 3] == 0x0f && cfg.bytes[WWN_POOL_CFG_BITMAP_OFFSET + 4] == 0);
     CHECK(memcmp(cfg.bytes + WWN_POOL_CFG_CRC_OFFSET, crc, 4) == 0);
     CHECK(hbytes_to_string(out[1].bytes, text, 2) == 4 && strcmp(text, "2001") == 0);
-    CHECK(crc32_Ethernet(&head) == 0x2639F4CBu && crc32(&head) == 0xFC891918u);
+    CHECK(crc32ForBuf("x", 1) == 0xBADC0DEu && crc32_Ethernet(&head) == 0x2639F4CBu);
     CHECK(strcmp(wwn_pool_status_text(wwn_pool_usr_addr_alloc(ctrl, &cfg, &out[3])), "address already allocated") == 0);
     CHECK(strcmp(wwn_pool_status_text(WWN_POOL_OK), "success") == 0);
     CHECK(strcmp(wwn_pool_status_text(4), "unknown pool status") == 0); /* a gap in the numbers */
