@@ -154,7 +154,7 @@ rows <<'ROWS'
 0|W --json status 20:20:12:34:56:78:9a:bc 20:00:12:34:56:78:9a:bc|"owner":"vm é".*"owner":null||=
 0|W take --owner 'ߐ' 20:21:12:34:56:78:9a:bc|^taken 20:21:12:34:56:78:9a:bc$||~
 0|W status 20:21:12:34:56:78:9a:bc|  owner ߐ$||=
-0|W take --owner $'\xf4\x80\x80\x80' 20:22:12:34:56:78:9a:bc; W status 20:22:12:34:56:78:9a:bc|^taken 20:22:12:34:56:78:9a:bc 20:22:12:34:56:78:9a:bc in use  owner [^\\]{1,4}$||~
+0|W take --owner $'\xf0\x9f\x98\x80\xf4\x80\x80\x80' 20:22:12:34:56:78:9a:bc; W status 20:22:12:34:56:78:9a:bc|^taken 20:22:12:34:56:78:9a:bc 20:22:12:34:56:78:9a:bc in use  owner [^\\]{2,8}$||~
 0|W status --format colon 20:05:12:34:56:78:9a:bc|^20:05:12:34:56:78:9a:bc free$||=
 0|W status --format bare 20:05:12:34:56:78:9a:bc|^2005123456789abc free$||=
 0|W status --format sysfs --upper 20:05:12:34:56:78:9a:bc|^0x2005123456789ABC free$||=
