@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     std::vector<std::uint8_t> back(size + 1, 0xA5);
     string_to_hbytes(formatted.data(), back.data(), m);
-    if (std::memcmp(back.data(), data, size) != 0 || back[size] != 0xA5) {
+    if ((size != 0 && std::memcmp(back.data(), data, size) != 0) || back[size] != 0xA5) {
         std::abort();
     }
     return 0;
