@@ -1,12 +1,20 @@
 #include "address_format.hpp"
 
-#include "cli.hpp"
+#include "failure.hpp"
 #include "text.hpp"
 
 #include <cctype>
 #include <cstdio>
 
 namespace wwnpool {
+
+revevidozi::Wwn parse_wwn(std::string_view text) {
+    std::string why;
+    if (auto wwn = revevidozi::Wwn::parse(text, &why)) {
+        return *wwn;
+    }
+    throw Failure(kBadUsage, "'" + shown(text) + "' is not a WWN (" + why + "); write it like 20:00:12:34:56:78:9a:bc");
+}
 
 Format parse_format(std::string_view text) {
     static constexpr std::pair<std::string_view, Format> kNames[] = {

@@ -1,6 +1,6 @@
-// The text forms of a WWN that the next tool takes: the colon form people
-// read, bare hex for libvirt, OpenStack and Kubernetes, sysfs's 0x form, and
-// vport_create's "port:node" pair of bare names.
+// A WWN as text: what a user may type, and the forms the next tool takes: the
+// colon form people read, bare hex for libvirt, OpenStack and Kubernetes,
+// sysfs's 0x form, and vport_create's "port:node" pair of bare names.
 #pragma once
 
 #include <revevidozi.hpp>
@@ -16,6 +16,9 @@ struct Style {
     Format format = Format::kColon;
     bool upper = false;
 };
+
+// A WWN operand or option value, or fails with kBadUsage saying why.
+revevidozi::Wwn parse_wwn(std::string_view text);
 
 // The format a --format value names; fails with kBadUsage for any other.
 Format parse_format(std::string_view text);

@@ -1,6 +1,6 @@
 #include "atomic_file.hpp"
 
-#include "output.hpp"
+#include "fd_io.hpp"
 
 #include <cerrno>
 

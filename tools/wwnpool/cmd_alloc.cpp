@@ -2,8 +2,8 @@
 // lowest free addresses of a pool, or port/node pairs, created on first use.
 #include "commands.hpp"
 
+#include "pool_address.hpp"
 #include "rest_period.hpp"
-#include "text.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -100,13 +100,10 @@ std::vector<revevidozi::Wwn> allocate_singles(revevidozi::Pool &pool, std::int32
 // nothing else is left, those that rested longest.
 std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>>
 allocate_pairs(revevidozi::Pool &ports, revevidozi::Pool &nodes, std::int32_t count, const Resting &resting) {
-    const auto port_names = ports.all_addresses();
-    const auto node_names = nodes.all_addresses();
     std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> pairs;
     std::vector<std::tuple<std::int64_t, revevidozi::Wwn, revevidozi::Wwn>> rested;
-    for (std::size_t i = 0; i < port_names.size(); ++i) {
-        const auto &port = port_names[i];
-        const auto &node = node_names[i];
+    for (const revevidozi::Wwn &port : ports.all_addresses()) {
+        const revevidozi::Wwn node = partner_of(port);
         if (ports.in_use(port) || nodes.in_use(node)) {
             continue;
         }
@@ -141,22 +138,18 @@ allocate_pairs(revevidozi::Pool &ports, revevidozi::Pool &nodes, std::int32_t co
 
 } // namespace
 
-int cmd_alloc(const Args &args, Output &out) {
+int cmd_alloc(Context &ctx) {
+    const Args &args = ctx.args;
     const std::int32_t count = count_of(args);
-    rest_period(args);
-    explicit_local(args);
-    StateFile state(state_location(args), Access::kChange);
-    state.require_trustworthy();
-    const LocalIdentity local = host_identity(args, state);
+    StateFile &state = ctx.state();
+    const LocalIdentity &local = ctx.local();
     const std::uint32_t page = page_of(args);
     const std::string owner = args.owner.value_or("");
-    const Resting resting{state, std::time(nullptr), rest_period(args)};
+    const Resting resting{state, std::time(nullptr), ctx.rest_period()};
+    const auto users = names_in_use();
     if (args.pair) {
-        pool_line(state, local.wwn, page, true, &local);
-        pool_line(state, local.wwn, page ^ 1U, true, &local); // may move the first line
-        revevidozi::Pool &ports = pool_of(*pool_line(state, local.wwn, page, false));
-        revevidozi::Pool &nodes = pool_of(*pool_line(state, local.wwn, page ^ 1U, false));
-        const auto users = names_in_use();
+        revevidozi::Pool &ports = pool_of(*pool_line(state, local.wwn, page, true, &local));
+        revevidozi::Pool &nodes = pool_of(*pool_line(state, local.wwn, page ^ 1U, true, &local));
         claim_names_in_use(state, ports, users);
         claim_names_in_use(state, nodes, users);
         const auto pairs = allocate_pairs(ports, nodes, count, resting);
@@ -168,21 +161,21 @@ int cmd_alloc(const Args &args, Output &out) {
             state.put_record({node, port, owner});
             changed.insert(changed.end(), {port, node});
         }
-        out.changed("allocated", changed, "release", owner_option(args));
+        ctx.out.changed("allocated", changed, "release", owner_option(args));
         state.save();
-        print_pairs(args, out, ports.base(), pairs);
+        print_pairs(args, ctx.out, ports.base(), pairs);
         return kDone;
     }
     revevidozi::Pool &pool = pool_of(*pool_line(state, local.wwn, page, true, &local));
-    claim_names_in_use(state, pool, names_in_use());
+    claim_names_in_use(state, pool, users);
     const std::vector<revevidozi::Wwn> addresses = allocate_singles(pool, count, resting);
     for (const auto &address : addresses) {
         state.drop_rest(address);
         state.put_record({address, std::nullopt, owner});
     }
-    out.changed("allocated", addresses, "release", owner_option(args));
+    ctx.out.changed("allocated", addresses, "release", owner_option(args));
     state.save();
-    print_addresses(args, out, "alloc", pool.base(), addresses);
+    print_addresses(args, ctx.out, "alloc", pool.base(), addresses);
     return kDone;
 }
 

@@ -4,8 +4,6 @@
 // machines often share a MAC. Only reads.
 #include "commands.hpp"
 
-#include "text.hpp"
-
 #include <algorithm>
 #include <map>
 
@@ -47,7 +45,9 @@ std::size_t distinct_files(const std::vector<Place> &places) {
 
 } // namespace
 
-int cmd_check(const Args &args, Output &out) {
+int cmd_check(Context &ctx) {
+    const Args &args = ctx.args;
+    Output &out = ctx.out;
     if (args.operands.empty()) {
         throw Failure(kBadUsage, "check needs the state files to compare; see 'wwnpool check --help'");
     }

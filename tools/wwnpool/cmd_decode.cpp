@@ -2,18 +2,21 @@
 // no state.
 #include "commands.hpp"
 
+#include "pool_address.hpp"
+
 namespace wwnpool {
 
 namespace {
 
 // The partner the state records for a pair's member. Decoding needs no
 // state, so a state that cannot be read or trusted only leaves this out.
-std::optional<revevidozi::Wwn> recorded_partner(const Args &args, const revevidozi::Wwn &address,
+std::optional<revevidozi::Wwn> recorded_partner(StateFile *state, const revevidozi::Wwn &address,
                                                 const revevidozi::PoolOrigin &origin) {
     try {
-        StateFile state(state_location(args), Access::kRead);
-        state.trusted(revevidozi::pool_base(origin.local, origin.page));
-        const AddressRecord *record = state.record(address);
+        if (state == nullptr || state->trusted(revevidozi::pool_base(origin.local, origin.page)) == nullptr) {
+            return std::nullopt;
+        }
+        const AddressRecord *record = state->record(address);
         return record ? record->partner : std::nullopt;
     } catch (const Failure &) {
         return std::nullopt;
@@ -22,12 +25,20 @@ std::optional<revevidozi::Wwn> recorded_partner(const Args &args, const revevido
 
 } // namespace
 
-int cmd_decode(const Args &args, Output &out) {
+int cmd_decode(Context &ctx) {
+    const Args &args = ctx.args;
+    Output &out = ctx.out;
+    const std::vector<revevidozi::Wwn> addresses = wwn_operands(args);
+    StateFile *state = nullptr;
+    try {
+        state = &ctx.state();
+    } catch (const Failure &) {
+    }
     Json json{{"command", "decode"}, {"addresses", Json::array()}};
-    for (const auto &address : wwn_operands(args)) {
+    for (const auto &address : addresses) {
         const revevidozi::PoolOrigin origin = pool_origin(address);
         const std::uint32_t index = revevidozi::index_of(address);
-        const auto partner = recorded_partner(args, address, origin);
+        const auto partner = recorded_partner(state, address, origin);
         json["addresses"].push_back({{"wwn", address.str()},
                                      {"naa", address.naa()},
                                      {"local", origin.local.str()},

@@ -2,8 +2,6 @@
 // diagnosis, so a damaged block is shown as it is, with exit code 3.
 #include "commands.hpp"
 
-#include "text.hpp"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,13 +22,12 @@ void print_dump(Output &out, const wwn_pool_cfg &block) {
 
 } // namespace
 
-int cmd_dump(const Args &args, Output &out) {
-    if (!args.operands.empty()) {
-        throw Failure(kBadUsage, "dump takes no operands; name the pool with --page");
-    }
-    explicit_local(args);
-    StateFile state(state_location(args), Access::kRead);
-    const LocalIdentity local = host_identity(args, state);
+int cmd_dump(Context &ctx) {
+    const Args &args = ctx.args;
+    Output &out = ctx.out;
+    require_no_operands(args, "name the pool with --page");
+    StateFile &state = ctx.state();
+    const LocalIdentity &local = ctx.local();
     const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
     PoolLine *line = state.find(base);
     std::string problem;

@@ -2,18 +2,14 @@
 // address free), damaged or duplicated or not.
 #include "commands.hpp"
 
-#include "text.hpp"
-
 namespace wwnpool {
 
-int cmd_init(const Args &args, Output &out) {
-    if (!args.operands.empty()) {
-        throw Failure(kBadUsage, "init takes no operands; name the pool with --page");
-    }
-    explicit_local(args);
+int cmd_init(Context &ctx) {
+    const Args &args = ctx.args;
+    require_no_operands(args, "name the pool with --page");
     const std::uint32_t page = page_of(args);
-    StateFile state(state_location(args), Access::kChange);
-    const LocalIdentity local = host_identity(args, state);
+    StateFile &state = ctx.state();
+    const LocalIdentity &local = ctx.local();
     const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page);
     const bool exists = state.find(base) != nullptr;
     state.require_trustworthy(args.force ? std::optional(base) : std::nullopt);
@@ -28,22 +24,22 @@ int cmd_init(const Args &args, Output &out) {
     } else {
         pool_line(state, local.wwn, page, true, &local);
     }
-    out.changed((exists ? "reset pool " : "created pool ") + base.str() +
-                (kept.empty() ? "" : " (its damaged lines are kept in " + shown(kept.string()) + ")"));
+    ctx.out.changed((exists ? "reset pool " : "created pool ") + base.str() +
+                    (kept.empty() ? "" : " (its damaged lines are kept in " + shown(kept.string()) + ")"));
     state.save();
     if (args.json) {
         Json json{{"command", "init"}};
         describe_pool(json, base);
         json["reset"] = exists;
         json["kept"] = kept.empty() ? Json() : Json(kept.string());
-        emit(out, json);
+        emit(ctx.out, json);
     } else {
-        out.text() << (exists ? "reset" : "created") << " pool " << base.str() << " (page " << page << " of "
-                   << local.wwn.str() << ")";
+        ctx.out.text() << (exists ? "reset" : "created") << " pool " << base.str() << " (page " << page << " of "
+                       << local.wwn.str() << ")";
         if (!kept.empty()) {
-            out.text() << "; its damaged lines are kept in " << shown(kept.string());
+            ctx.out.text() << "; its damaged lines are kept in " << shown(kept.string());
         }
-        out.text() << '\n';
+        ctx.out.text() << '\n';
     }
     return kDone;
 }

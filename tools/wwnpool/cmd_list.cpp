@@ -3,8 +3,8 @@
 // owners, partners and the addresses that rest since their release.
 #include "commands.hpp"
 
+#include "pool_address.hpp"
 #include "rest_period.hpp"
-#include "text.hpp"
 
 #include <algorithm>
 #include <array>
@@ -18,8 +18,7 @@ std::vector<RestRecord> resting_in(const StateFile &state, const revevidozi::Wwn
     std::vector<RestRecord> out;
     const std::int64_t now = std::time(nullptr);
     for (const auto &rest : state.rests()) {
-        const auto origin = revevidozi::origin_of(rest.address);
-        if (revevidozi::pool_base(origin.local, origin.page) == base && still_resting(rest.since, now, period)) {
+        if (pool_base_of(rest.address) == base && still_resting(rest.since, now, period)) {
             out.push_back(rest);
         }
     }
@@ -28,17 +27,16 @@ std::vector<RestRecord> resting_in(const StateFile &state, const revevidozi::Wwn
 
 } // namespace
 
-int cmd_list(const Args &args, Output &out) {
-    if (!args.operands.empty()) {
-        throw Failure(kBadUsage, "list takes no operands; name the pool with --page");
-    }
+int cmd_list(Context &ctx) {
+    const Args &args = ctx.args;
+    Output &out = ctx.out;
+    require_no_operands(args, "name the pool with --page");
     if (args.owner && args.page) {
         throw Failure(kBadUsage, "list --owner lists that owner's addresses in every pool; leave out --page");
     }
-    const std::int64_t period = rest_period(args);
-    explicit_local(args);
-    StateFile state(state_location(args), Access::kRead);
-    const LocalIdentity local = host_identity(args, state);
+    const std::int64_t period = ctx.rest_period();
+    StateFile &state = ctx.state();
+    const LocalIdentity &local = ctx.local();
     const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));
     std::vector<revevidozi::Wwn> addresses;
     std::vector<RestRecord> resting;

@@ -3,15 +3,11 @@
 
 namespace wwnpool {
 
-int cmd_local(const Args &args, Output &out) {
-    if (!args.operands.empty()) {
-        throw Failure(kBadUsage, "local takes no operands; see 'wwnpool local --help'");
-    }
-    std::optional<revevidozi::Wwn> recorded;
-    if (!explicit_local(args)) {
-        recorded = StateFile(state_location(args), Access::kRead).recorded_local();
-    }
-    const LocalIdentity local = resolve_local(args, recorded);
+int cmd_local(Context &ctx) {
+    const Args &args = ctx.args;
+    Output &out = ctx.out;
+    require_no_operands(args, "see 'wwnpool local --help'");
+    const LocalIdentity &local = ctx.local();
     if (!args.json) {
         out.text() << local.wwn.str() << "  " << source_text(local) << '\n';
         return kDone;

@@ -4,7 +4,7 @@
 #include "commands.hpp"
 
 #include "host_sysfs.hpp"
-#include "text.hpp"
+#include "pool_address.hpp"
 
 namespace wwnpool {
 namespace {
@@ -23,38 +23,12 @@ bool in_pools_of(const revevidozi::Wwn &name, const revevidozi::Wwn &local) {
 
 } // namespace
 
-std::map<std::uint64_t, std::string> names_in_use() {
-    std::map<std::uint64_t, std::string> users;
-    for (const FcEntry &entry : fc_entries()) {
-        for (const auto &name : {entry.port, entry.node}) {
-            if (name) {
-                users.emplace(name->value(), "sysfs:" + entry.name);
-            }
-        }
-    }
-    return users;
-}
-
-void claim_names_in_use(StateFile &state, revevidozi::Pool &pool, const std::map<std::uint64_t, std::string> &users) {
-    for (const auto &[value, owner] : users) {
-        const revevidozi::Wwn name(value);
-        std::error_code ec;
-        if (!pool.in_use(name, ec) && !ec) {
-            pool.take(name);
-            state.drop_rest(name);
-            state.put_record({name, std::nullopt, owner});
-        }
-    }
-}
-
-int cmd_scan(const Args &args, Output &out) {
-    if (!args.operands.empty()) {
-        throw Failure(kBadUsage, "scan takes no operands; see 'wwnpool scan --help'");
-    }
-    explicit_local(args);
-    StateFile state(state_location(args), Access::kChange);
-    state.require_trustworthy();
-    const LocalIdentity local = host_identity(args, state);
+int cmd_scan(Context &ctx) {
+    const Args &args = ctx.args;
+    Output &out = ctx.out;
+    require_no_operands(args, "see 'wwnpool scan --help'");
+    StateFile &state = ctx.state();
+    const LocalIdentity &local = ctx.local();
     std::vector<Found> taken, already, outside;
     for (const FcEntry &entry : fc_entries()) {
         std::vector<revevidozi::Wwn> mine; // of this entry, taken now
@@ -72,20 +46,14 @@ int cmd_scan(const Args &args, Output &out) {
                 already.push_back({*name, entry.name, role});
                 continue;
             }
-            pool.take(*name);
-            state.drop_rest(*name);
-            state.put_record({*name, std::nullopt, "sysfs:" + entry.name});
+            state.hold(pool, {*name, std::nullopt, "sysfs:" + entry.name});
             taken.push_back({*name, entry.name, role});
             mine.push_back(*name);
         }
         // An entry's port and node at one index of partner pools are a pair.
-        if (mine.size() == 2) {
-            const auto port = revevidozi::origin_of(mine[0]);
-            const auto node = revevidozi::origin_of(mine[1]);
-            if ((port.page ^ 1U) == node.page && revevidozi::index_of(mine[0]) == revevidozi::index_of(mine[1])) {
-                state.put_record({mine[0], mine[1], "sysfs:" + entry.name});
-                state.put_record({mine[1], mine[0], "sysfs:" + entry.name});
-            }
+        if (mine.size() == 2 && are_partners(mine[0], mine[1])) {
+            state.put_record({mine[0], mine[1], "sysfs:" + entry.name});
+            state.put_record({mine[1], mine[0], "sysfs:" + entry.name});
         }
     }
     if (!taken.empty()) {

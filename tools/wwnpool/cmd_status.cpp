@@ -2,8 +2,8 @@
 // status WWN...: whether each address is in use.
 #include "commands.hpp"
 
+#include "pool_address.hpp"
 #include "rest_period.hpp"
-#include "text.hpp"
 
 #include <algorithm>
 #include <ctime>
@@ -13,8 +13,10 @@
 namespace wwnpool {
 namespace {
 
-int pools_status(const Args &args, Output &out) {
-    StateFile state(state_location(args), Access::kRead);
+int pools_status(Context &ctx) {
+    const Args &args = ctx.args;
+    Output &out = ctx.out;
+    StateFile &state = ctx.state();
     Json json{{"command", "status"}, {"state", state.path().string()}, {"pools", Json::array()}};
     if (!args.json) {
         out.text() << "state file " << shown(state.path().string()) << '\n';
@@ -69,18 +71,15 @@ int pools_status(const Args &args, Output &out) {
     return kDone;
 }
 
-int addresses_status(const Args &args, Output &out) {
+int addresses_status(Context &ctx) {
+    const Args &args = ctx.args;
+    Output &out = ctx.out;
     const std::vector<revevidozi::Wwn> addresses = wwn_operands(args);
-    const std::int64_t period = rest_period(args);
-    explicit_local(args);
-    StateFile state(state_location(args), Access::kRead);
+    const std::int64_t period = ctx.rest_period();
+    StateFile &state = ctx.state();
     // Without a local WWN, status still answers, only without naming
     // another host's addresses as such.
-    std::optional<revevidozi::Wwn> local;
-    try {
-        local = host_identity(args, state).wwn;
-    } catch (const Failure &) {
-    }
+    const std::optional<LocalIdentity> local = ctx.local_if_known();
     const std::int64_t now = std::time(nullptr);
     Json json{{"command", "status"}, {"state", state.path().string()}, {"addresses", Json::array()}};
     for (const auto &address : addresses) {
@@ -89,7 +88,7 @@ int addresses_status(const Args &args, Output &out) {
         const bool used = line != nullptr && pool_of(*line).in_use(address);
         const auto since = state.resting_since(address);
         const bool resting = !used && since && still_resting(*since, now, period);
-        const bool foreign = local && origin.local != *local;
+        const bool foreign = local && origin.local != local->wwn;
         std::string answer = used ? "in use" : foreign ? "another host's" : "free";
         Json entry = address_json(state, address);
         entry["state"] = answer;
@@ -116,8 +115,8 @@ int addresses_status(const Args &args, Output &out) {
 
 } // namespace
 
-int cmd_status(const Args &args, Output &out) {
-    return args.operands.empty() ? pools_status(args, out) : addresses_status(args, out);
+int cmd_status(Context &ctx) {
+    return ctx.args.operands.empty() ? pools_status(ctx) : addresses_status(ctx);
 }
 
 } // namespace wwnpool

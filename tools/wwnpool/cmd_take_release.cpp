@@ -7,7 +7,7 @@
 // machine still uses into the hands of another.
 #include "commands.hpp"
 
-#include "text.hpp"
+#include "pool_address.hpp"
 
 #include <algorithm>
 #include <ctime>
@@ -65,12 +65,11 @@ void print_changed(const Args &args, Output &out, const std::vector<revevidozi::
     }
 }
 
-int take(const Args &args, Output &out) {
+int take(Context &ctx) {
+    const Args &args = ctx.args;
     const std::vector<revevidozi::Wwn> addresses = wwn_operands(args);
-    explicit_local(args);
-    StateFile state(state_location(args), Access::kChange);
-    state.require_trustworthy();
-    const LocalIdentity local = host_identity(args, state);
+    StateFile &state = ctx.state();
+    const LocalIdentity &local = ctx.local();
     const auto users = names_in_use();
     for (const auto &address : addresses) {
         require_own(address, local);
@@ -88,9 +87,9 @@ int take(const Args &args, Output &out) {
         }
         state.put_record({address, std::nullopt, args.owner.value_or("")});
     }
-    out.changed("took", addresses, "release", owner_option(args));
+    ctx.out.changed("took", addresses, "release", owner_option(args));
     state.save();
-    print_changed(args, out, addresses);
+    print_changed(args, ctx.out, addresses);
     return kDone;
 }
 
@@ -121,15 +120,14 @@ void require_owner_named(const Args &args, const StateFile &state, const std::ve
     }
 }
 
-int release(const Args &args, Output &out) {
+int release(Context &ctx) {
+    const Args &args = ctx.args;
     std::vector<revevidozi::Wwn> addresses;
     if (!args.owner || !args.operands.empty()) {
         addresses = wwn_operands(args);
     }
-    explicit_local(args);
-    StateFile state(state_location(args), Access::kChange);
-    state.require_trustworthy();
-    const LocalIdentity local = host_identity(args, state);
+    StateFile &state = ctx.state();
+    const LocalIdentity &local = ctx.local();
     if (addresses.empty()) { // every address of the owner
         for (const auto &record : state.records()) {
             if (record.owner == *args.owner) {
@@ -146,9 +144,9 @@ int release(const Args &args, Output &out) {
     }
     require_owner_named(args, state, addresses);
     const std::vector<revevidozi::Wwn> released = release_addresses(state, addresses);
-    out.changed("released", released, "take");
+    ctx.out.changed("released", released, "take");
     state.save();
-    print_changed(args, out, released);
+    print_changed(args, ctx.out, released);
     return kDone;
 }
 
@@ -167,17 +165,16 @@ std::string whose(const StateFile &state, const std::vector<revevidozi::Wwn> &ad
     return text;
 }
 
-int release_all(const Args &args, Output &out) {
+int release_all(Context &ctx) {
+    const Args &args = ctx.args;
     if (!args.operands.empty() || args.owner) {
         throw Failure(kBadUsage, "release --all takes no WWN and no owner; name the pool with --page");
     }
     if (!args.page) {
         throw Failure(kBadUsage, "release --all frees a whole pool; name it with --page P");
     }
-    explicit_local(args);
-    StateFile state(state_location(args), Access::kChange);
-    state.require_trustworthy();
-    const LocalIdentity local = host_identity(args, state);
+    StateFile &state = ctx.state();
+    const LocalIdentity &local = ctx.local();
     const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, *args.page);
     PoolLine *line = pool_line(state, local.wwn, *args.page, false);
     if (line == nullptr) {
@@ -197,7 +194,7 @@ int release_all(const Args &args, Output &out) {
     const std::string counts = whose(state, affected);
     const std::vector<revevidozi::Wwn> released = release_addresses(state, allocated);
     if (!released.empty()) {
-        out.changed("released", released, "take");
+        ctx.out.changed("released", released, "take");
         state.save();
     }
     if (args.json) {
@@ -208,22 +205,22 @@ int release_all(const Args &args, Output &out) {
         for (const auto &a : released) {
             json["addresses"].push_back(a.str());
         }
-        emit(out, json);
+        emit(ctx.out, json);
     } else {
-        out.text() << "released " << released.size() << " addresses of pool " << base.str()
-                   << (released.empty() ? "" : " (" + counts + ")") << '\n';
+        ctx.out.text() << "released " << released.size() << " addresses of pool " << base.str()
+                       << (released.empty() ? "" : " (" + counts + ")") << '\n';
     }
     return kDone;
 }
 
 } // namespace
 
-int cmd_take(const Args &args, Output &out) {
-    return take(args, out);
+int cmd_take(Context &ctx) {
+    return take(ctx);
 }
 
-int cmd_release(const Args &args, Output &out) {
-    return args.all ? release_all(args, out) : release(args, out);
+int cmd_release(Context &ctx) {
+    return ctx.args.all ? release_all(ctx) : release(ctx);
 }
 
 } // namespace wwnpool

@@ -2,6 +2,7 @@
 
 #include "address_record.hpp"
 #include "commands.hpp"
+#include "failure.hpp"
 #include "text.hpp"
 
 #include <CLI/CLI.hpp>
@@ -23,9 +24,13 @@ enum Option : unsigned {
     kRest = 128,
 };
 
+// What a change needs: the state locked, every line trusted, the host's name.
+constexpr unsigned kChange = kChangeState | kTrusted | kLocalWwn;
+
 struct Command {
     const char *name;
     Runner run;
+    unsigned needs; // the setup done before it runs (setup.hpp)
     unsigned options;
     const char *operands; // name of the operands, or nullptr for none
     const char *summary;
@@ -33,36 +38,38 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"init", cmd_init, kPage | kForce, nullptr, "create a pool, or reset one",
+    {"init", cmd_init, kChangeState | kLocalWwn, kPage | kForce, nullptr, "create a pool, or reset one",
      "Creates the pool of page P (0 to 7, default 0) of the local WWN. With --force, resets it instead, damaged or "
      "duplicated or not: every one of its addresses becomes free."},
-    {"alloc", cmd_alloc, kPage | kPair | kOwner | kFormat | kRest, "COUNT", "allocate the lowest free addresses",
+    {"alloc", cmd_alloc, kChange | kRestPeriod, kPage | kPair | kOwner | kFormat | kRest, "COUNT",
+     "allocate the lowest free addresses",
      "Allocates COUNT (1 to 1024, default 1) addresses of the pool of page P, lowest first, and prints them. The "
      "pool is created on first use."},
-    {"take", cmd_take, kOwner | kFormat, "WWN", "allocate chosen addresses",
+    {"take", cmd_take, kChange, kOwner | kFormat, "WWN", "allocate chosen addresses",
      "Allocates the addresses given. Each one's pool is the one its bits name (created on first use). If any "
      "address is refused, none is taken."},
-    {"release", cmd_release, kPage | kAll | kForce | kOwner | kFormat, "WWN", "free addresses",
+    {"release", cmd_release, kChange, kPage | kAll | kForce | kOwner | kFormat, "WWN", "free addresses",
      "Frees the addresses given (all or none), or with --all every address of the pool of page P."},
-    {"status", cmd_status, kFormat | kRest, "WWN", "show the pools, or whether addresses are in use",
+    {"status", cmd_status, kReadState | kLocalWwn | kRestPeriod, kFormat | kRest, "WWN",
+     "show the pools, or whether addresses are in use",
      "Without operands, one row per pool of the state file: local WWN, page, base, used, free; a damaged pool is "
      "shown with its problem. With WWNs, whether each is in use or free."},
-    {"list", cmd_list, kPage | kOwner | kLong | kFormat | kRest, nullptr, "list the allocated addresses of a pool",
-     "Prints the allocated addresses of the pool of page P, in index order."},
-    {"decode", cmd_decode, kFormat, "WWN", "show what pool an address belongs to",
+    {"list", cmd_list, kReadState | kLocalWwn | kRestPeriod, kPage | kOwner | kLong | kFormat | kRest, nullptr,
+     "list the allocated addresses of a pool", "Prints the allocated addresses of the pool of page P, in index order."},
+    {"decode", cmd_decode, kReadState, kFormat, "WWN", "show what pool an address belongs to",
      "Prints the NAA type, local WWN, page and index of each pool address. Needs no state."},
-    {"dump", cmd_dump, kPage, nullptr, "print a pool's block in hex",
+    {"dump", cmd_dump, kReadState | kLocalWwn, kPage, nullptr, "print a pool's block in hex",
      "Prints the block of the pool of page P as the library dumps it; a damaged one too, with exit code 3."},
-    {"scan", cmd_scan, kFormat, nullptr, "mark the names of this host's FC hosts and vports as taken",
+    {"scan", cmd_scan, kChange, kFormat, nullptr, "mark the names of this host's FC hosts and vports as taken",
      "Reads port_name and node_name of every FC host and vport in sysfs. Names in this host's pools are marked "
      "taken, with owner sysfs:<entry> (an entry's port and node as a pair when they are one index of partner "
      "pools); names already taken are left as they are and reported, and names outside the pools are listed."},
-    {"check", cmd_check, 0, "FILE", "check several hosts' state files for names they share",
+    {"check", cmd_check, kNoSetup, 0, "FILE", "check several hosts' state files for names they share",
      "Reads the state files of several hosts (collected by whatever means) and reports, one finding a line, "
      "every local WWN in more than one file (cloned hosts that share a MAC hand out the same names), every pool "
      "present twice, and every damaged line. Exit code 0 when clean, 1 when it found a conflict, 3 when a file "
      "cannot be read. It only reads."},
-    {"local", cmd_local, 0, nullptr, "show the local WWN that names this host's pools",
+    {"local", cmd_local, kReadState | kLocalWwn, 0, nullptr, "show the local WWN that names this host's pools",
      "Prints the local WWN that names this host's pools and where it comes from: --local, WWNPOOL_LOCAL, the "
      "pools already in the state file, or a network interface (and whether its MAC is universally or locally "
      "administered)."},
@@ -181,6 +188,7 @@ CommandLine parse_command_line(int argc, char **argv) {
     for (const Command &command : kCommands) {
         if (args.command == command.name) {
             line.run = command.run;
+            line.needs = command.needs;
         }
     }
     if (page) {

@@ -1,18 +1,17 @@
 // The command line, parsed with CLI11: the command, its operands and options.
 #pragma once
 
-#include "cli.hpp"
-#include "output.hpp"
+#include "args.hpp"
+#include "setup.hpp"
 
 #include <string>
 
 namespace wwnpool {
 
-using Runner = int (*)(const Args &, Output &);
-
 struct CommandLine {
     Args args;
     Runner run = nullptr; // nullptr: print `text` (help or version) instead
+    unsigned needs = kNoSetup;
     std::string text;
 };
 

@@ -1,10 +1,11 @@
 #include "local_wwn.hpp"
 
+#include "address_format.hpp"
+#include "failure.hpp"
 #include "host_sysfs.hpp"
 #include "text.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 
 namespace wwnpool {
@@ -16,14 +17,16 @@ bool is_mac_text(const std::string &text) {
     return text.size() == 17 && std::count(text.begin(), text.end(), ':') == 5;
 }
 
+} // namespace
+
 // A stock value (all zeros, all ones) or a multicast address would give
 // every host that is handed it the same pools.
-LocalIdentity checked_local(const std::string &text, LocalIdentity::Source source, const char *name) {
+LocalIdentity given_local(const std::string &text, LocalIdentity::Source source, const char *origin) {
     // A bare MAC address is shorthand for 10:00 followed by it.
     const revevidozi::Wwn wwn = parse_wwn(is_mac_text(text) ? "10:00:" + text : text);
     const std::uint64_t mac = wwn.value() & 0xffff'ffff'ffffULL;
     const auto refuse = [&](const char *why) {
-        return Failure(kBadUsage, std::string("the local WWN from ") + name + " is " + wwn.str() + ", " + why +
+        return Failure(kBadUsage, std::string("the local WWN from ") + origin + " is " + wwn.str() + ", " + why +
                                       "; give 10:00 followed by the host's own IEEE address (or its MAC address)");
     };
     if ((wwn.value() >> 48) != 0x1000) {
@@ -35,21 +38,9 @@ LocalIdentity checked_local(const std::string &text, LocalIdentity::Source sourc
     return {wwn, source, {}, ((mac >> 41) & 1U) == 0};
 }
 
-} // namespace
-
-std::optional<LocalIdentity> explicit_local(const Args &args) {
-    if (args.local) {
-        return checked_local(*args.local, LocalIdentity::Source::kOption, "--local");
-    }
-    if (const char *env = std::getenv("WWNPOOL_LOCAL"); env != nullptr && *env != '\0') {
-        return checked_local(env, LocalIdentity::Source::kEnvironment, "WWNPOOL_LOCAL");
-    }
-    return std::nullopt;
-}
-
-LocalIdentity resolve_local(const Args &args, const std::optional<revevidozi::Wwn> &recorded) {
-    if (auto identity = explicit_local(args)) {
-        return *identity;
+LocalIdentity resolve_local(const std::optional<LocalIdentity> &given, const std::optional<revevidozi::Wwn> &recorded) {
+    if (given) {
+        return *given;
     }
     if (recorded) {
         return {*recorded, LocalIdentity::Source::kStateFile, {}, ((recorded->value() >> 41) & 1U) == 0};

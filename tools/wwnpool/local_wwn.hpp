@@ -2,7 +2,7 @@
 // where that answer came from.
 #pragma once
 
-#include "cli.hpp"
+#include <revevidozi.hpp>
 
 #include <optional>
 #include <string>
@@ -17,15 +17,18 @@ struct LocalIdentity {
     bool universal = true; // whether the address is IEEE-assigned (not locally administered)
 };
 
-// --local, else $WWNPOOL_LOCAL, checked; nothing when neither is given.
-std::optional<LocalIdentity> explicit_local(const Args &args);
+// A local WWN given by the user (`source` kOption or kEnvironment), or a bare
+// MAC address standing for 10:00 followed by it. Fails with kBadUsage, naming
+// `origin` ("--local"), for anything that is not one host's own name: not
+// NAA 1, all zeros, all ones, multicast.
+LocalIdentity given_local(const std::string &text, LocalIdentity::Source source, const char *origin);
 
-// The whole order: --local, $WWNPOOL_LOCAL, the local WWN the state file
-// already records (`recorded`: once a host has pools, its identity stays
+// The whole order: what the user gave (`given`), the local WWN the state
+// file already records (`recorded`: once a host has pools, its identity stays
 // fixed whatever its interfaces do), then the first hardware interface with a
 // universally administered MAC, else the first with a locally administered
 // one. Fails with kBadUsage when none of these gives an answer.
-LocalIdentity resolve_local(const Args &args, const std::optional<revevidozi::Wwn> &recorded);
+LocalIdentity resolve_local(const std::optional<LocalIdentity> &given, const std::optional<revevidozi::Wwn> &recorded);
 
 // "option --local", "interface eth0, locally administered MAC", ...
 std::string source_text(const LocalIdentity &identity);

@@ -1,8 +1,11 @@
 // wwnpool: hands out Fibre Channel WWNs from this host's pools, keeping the
 // pools in a state file.
 #include "command_line.hpp"
+#include "failure.hpp"
+#include "fd_io.hpp"
 #include "json.hpp"
-
+#include "output.hpp"
+#include "setup.hpp"
 #include "text.hpp"
 
 #include <cerrno>
@@ -34,14 +37,6 @@ int fail(Output &out, bool json, Exit exit, const std::string &text) {
 
 } // namespace
 
-revevidozi::Wwn parse_wwn(const std::string &text) {
-    std::string why;
-    if (auto wwn = revevidozi::Wwn::parse(text, &why)) {
-        return *wwn;
-    }
-    throw Failure(kBadUsage, "'" + shown(text) + "' is not a WWN (" + why + "); write it like 20:00:12:34:56:78:9a:bc");
-}
-
 int run(int argc, char **argv, bool stdout_closed) {
     const bool json = wants_json(argc, argv);
     Output out;
@@ -50,13 +45,12 @@ int run(int argc, char **argv, bool stdout_closed) {
             throw Failure(kOutput, "standard output is closed, so no answer could be given; nothing was done");
         }
         const CommandLine line = parse_command_line(argc, argv);
-        out.repeat_options(line.args);
         if (line.run == nullptr) {
             out.text() << line.text;
             out.flush();
             return kDone;
         }
-        const int exit = line.run(line.args, out);
+        const int exit = run_command(line.run, line.needs, line.args, out);
         out.flush();
         return exit;
     } catch (const Failure &failure) {

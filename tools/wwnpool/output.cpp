@@ -1,5 +1,6 @@
 #include "output.hpp"
 
+#include "fd_io.hpp"
 #include "text.hpp"
 
 #include <cerrno>
@@ -9,10 +10,8 @@
 
 namespace wwnpool {
 
-void Output::repeat_options(const Args &args) {
-    if (args.state_path) {
-        tool_ += " --state '" + shown(*args.state_path) + "'";
-    }
+void Output::repeat_state(const std::string &path) {
+    tool_ += " --state " + shell_quoted(shown(path));
 }
 
 void Output::changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses, const std::string &undo,
@@ -47,23 +46,6 @@ void Output::flush() {
         throw Failure(kOutput, "cannot write to standard output: " + why);
     }
     throw Failure(kOutput, done_ + " but could not print the result: " + why + (undo_.empty() ? "" : "; " + undo_));
-}
-
-bool write_fully(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 } // namespace wwnpool

@@ -4,7 +4,9 @@
 // changed, so that none is ever allocated or freed without anyone being told.
 #pragma once
 
-#include "cli.hpp"
+#include "failure.hpp"
+
+#include <revevidozi.hpp>
 
 #include <sstream>
 #include <string>
@@ -14,8 +16,8 @@ namespace wwnpool {
 
 class Output {
   public:
-    // The options an undo command must repeat (--state).
-    void repeat_options(const Args &args);
+    // The state file an undo command must name, when it is not the default.
+    void repeat_state(const std::string &path);
 
     std::ostream &text() { return buffer_; }
     void discard() { buffer_.str({}); }
@@ -42,8 +44,5 @@ class Output {
     std::string done_;
     std::string undo_;
 };
-
-// Writes all of `data` to a file descriptor; false with errno set if it cannot.
-bool write_fully(int fd, std::string_view data);
 
 } // namespace wwnpool

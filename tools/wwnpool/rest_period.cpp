@@ -1,18 +1,17 @@
 #include "rest_period.hpp"
 
+#include "failure.hpp"
 #include "text.hpp"
 
 #include <charconv>
-#include <cstdlib>
+#include <string>
 
 namespace wwnpool {
 
-std::int64_t rest_period(const Args &args) {
-    const char *env = std::getenv("WWNPOOL_REST");
-    const std::string text = args.rest ? *args.rest : env != nullptr && *env != '\0' ? env : "24h";
+std::int64_t parse_rest_period(std::string_view text) {
     std::int64_t amount = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), amount);
-    const std::string unit(end, text.data() + text.size());
+    const std::string_view unit(end, static_cast<std::size_t>(text.data() + text.size() - end));
     constexpr std::int64_t kMaxDays = 3650;
     const std::int64_t scale = unit.empty() || unit == "s" ? 1
                                : unit == "m"               ? 60

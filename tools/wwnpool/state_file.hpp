@@ -1,15 +1,15 @@
-// The state file: one line of hex text per pool, holding the pool's whole
-// 152-byte block. A change holds an exclusive lock on a companion
+// The state file: the pools of one host and the records beside them (text
+// format in state_text.hpp). A change holds an exclusive lock on a companion
 // "<state>.lock" file (the state file itself is replaced on every change, so
 // it cannot carry the lock) for its whole read-modify-write, and replaces the
 // file atomically. Reading needs no lock: a reader sees the old file or the
 // new one, whole.
 #pragma once
 
-#include "address_record.hpp"
 #include "atomic_file.hpp"
-#include "cli.hpp"
+#include "failure.hpp"
 #include "state_path.hpp"
+#include "state_text.hpp"
 
 #include <filesystem>
 #include <map>
@@ -21,21 +21,13 @@
 
 namespace wwnpool {
 
-// One line of the file that is not a comment.
-struct PoolLine {
-    int line = 0;                         // 1-based line number in the file
-    std::string text;                     // as read
-    std::optional<revevidozi::Wwn> base;  // the pool the line claims, when its base can be read
-    std::optional<revevidozi::Pool> pool; // the pool, when the line can be trusted
-    std::string problem;                  // why not
-};
-
-// One address record line of the file.
-struct RecordLine {
-    int line = 0;
-    std::string text;                    // as read
-    std::optional<revevidozi::Wwn> base; // the pool of its address, when that can be read
-    std::string problem;                 // empty when the record can be trusted
+// A line that cannot be trusted stands in the way: `base` is the pool it
+// belongs to, when that can be told, so that the caller can say how to
+// reset it.
+struct UntrustedLine : Failure {
+    std::optional<revevidozi::Wwn> base;
+    UntrustedLine(const std::string &message, const std::optional<revevidozi::Wwn> &pool)
+        : Failure(kBadState, message), base(pool) {}
 };
 
 enum class Access { kRead, kChange };
@@ -51,23 +43,24 @@ class StateFile {
     StateFile &operator=(const StateFile &) = delete;
 
     const std::filesystem::path &path() const { return location_.path; }
-    std::vector<PoolLine> &pools() { return pools_; }
-    const std::vector<RecordLine> &record_lines() const { return record_lines_; }
+    const StateLocation &location() const { return location_; }
+    std::list<PoolLine> &pools() { return text_.pools; }
+    const std::vector<RecordLine> &record_lines() const { return text_.records; }
 
     // The first line that claims the pool of this base, trusted or not.
     PoolLine *find(const revevidozi::Wwn &base);
 
     // The line of this pool for an answer: nullptr when the file has no such
-    // pool; fails with kBadState when the pool's line is damaged or present
-    // twice, or a line that cannot be told apart could be this pool.
+    // pool; fails with UntrustedLine when the pool's line is damaged or
+    // present twice, or a line that cannot be told apart could be this pool.
     PoolLine *trusted(const revevidozi::Wwn &base);
 
-    // Fails with kBadState naming the first line that cannot be trusted,
+    // Fails with UntrustedLine naming the first line that cannot be trusted,
     // other than those of the pool `spared` (about to be reset), so nothing
     // is rewritten over a block that cannot be trusted.
     void require_trustworthy(const std::optional<revevidozi::Wwn> &spared = {}) const;
 
-    // A fresh pool, added as a new line.
+    // A fresh pool, added as a new line; lines already held stay where they are.
     PoolLine &add(revevidozi::Pool pool);
     // Keeps the damaged lines of a pool in a new file beside the state, so
     // that the names in use can be recovered by hand after a reset; returns
@@ -91,6 +84,10 @@ class StateFile {
     void drop_rest(const revevidozi::Wwn &address);
     std::vector<RestRecord> rests() const;
 
+    // Marks a free address of `pool` allocated, for `record` (its owner and
+    // partner): it no longer rests.
+    void hold(revevidozi::Pool &pool, const AddressRecord &record);
+
     // The local WWN of every pool in the file, when they share one.
     std::optional<revevidozi::Wwn> recorded_local() const;
 
@@ -99,24 +96,21 @@ class StateFile {
 
   private:
     [[noreturn]] void fail_io(const std::string &what, const std::filesystem::path &file, int error) const;
+    [[noreturn]] void refuse(int line, const std::string &problem, const std::optional<revevidozi::Wwn> &base,
+                             const std::string &consequence) const;
     void check_kind(const struct stat &st) const;
     void lock();
-    void read();
+    std::string read_all();
+    void check_pools();
     void check_records();
-    std::string reset_advice(const std::optional<revevidozi::Wwn> &base) const;
 
     StateLocation location_;
     std::filesystem::path target_; // the file the path finally names
     int lock_fd_ = -1;
-    std::vector<std::string> comments_; // people's, kept through rewrites
-    std::vector<PoolLine> pools_;
-    std::vector<RecordLine> record_lines_;           // as read, damaged ones included
+    StateText text_;                                 // as read, damaged lines included
     std::map<std::uint64_t, AddressRecord> records_; // the trusted ones, by address
     std::map<std::uint64_t, std::int64_t> rests_;    // trusted rest records: address, since
     std::optional<FileOwner> owner_;                 // of the file as read
 };
-
-// A pool's block as the line of hex text the file holds.
-std::string block_text(const revevidozi::Pool &pool);
 
 } // namespace wwnpool

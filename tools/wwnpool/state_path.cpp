@@ -1,9 +1,9 @@
 #include "state_path.hpp"
 
+#include "failure.hpp"
 #include "text.hpp"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -11,16 +11,6 @@
 
 namespace wwnpool {
 namespace fs = std::filesystem;
-
-StateLocation state_location(const Args &args) {
-    if (args.state_path) {
-        return {*args.state_path, false};
-    }
-    if (const char *env = std::getenv("WWNPOOL_STATE"); env != nullptr && *env != '\0') {
-        return {env, false};
-    }
-    return {kHostState, true};
-}
 
 fs::path follow_symlinks(const fs::path &path) {
     fs::path current = path;

@@ -2,8 +2,6 @@
 // MAC), so by default the state is the host's: /var/lib/wwnpool/pools.
 #pragma once
 
-#include "cli.hpp"
-
 #include <filesystem>
 
 namespace wwnpool {
@@ -14,9 +12,6 @@ struct StateLocation {
 };
 
 inline constexpr const char *kHostState = "/var/lib/wwnpool/pools";
-
-// --state, else $WWNPOOL_STATE, else the host's state.
-StateLocation state_location(const Args &args);
 
 // The file a path finally names, following symbolic links of its last part
 // (also dangling ones: the target is where the file will be), so that every

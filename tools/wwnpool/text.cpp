@@ -58,6 +58,14 @@ std::string shown(std::string_view s) {
     return out;
 }
 
+std::string shell_quoted(std::string_view s) {
+    std::string out = "'";
+    for (const char c : s) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
 std::string utc_time(std::int64_t seconds) {
     const auto t = static_cast<std::time_t>(seconds);
     std::tm parts{};

@@ -18,6 +18,10 @@ std::size_t utf8_length(std::string_view s, std::size_t at);
 // twice changes nothing more.
 std::string shown(std::string_view s);
 
+// `s` as one word of the POSIX shell, in single quotes, so that a command
+// printed for a person to paste runs nothing it holds.
+std::string shell_quoted(std::string_view s);
+
 // A time (seconds since 1970) as ISO 8601 in UTC: "2026-12-06T01:50:00Z".
 std::string utc_time(std::int64_t seconds);
 

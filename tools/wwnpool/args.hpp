@@ -1,0 +1,30 @@
+// The parsed command line. Only the command layer (command_line, setup,
+// cmd_*, report, output) sees it; the layers below get plain values.
+#pragma once
+
+#include "address_format.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wwnpool {
+
+struct Args {
+    std::string command;
+    std::vector<std::string> operands;
+    std::optional<std::string> state_path; // --state
+    std::optional<std::string> local;      // --local
+    std::optional<std::uint32_t> page;     // --page
+    bool json = false;
+    bool force = false;
+    bool all = false;
+    bool pair = false;                // alloc --pair
+    bool long_list = false;           // list --long
+    std::optional<std::string> owner; // --owner
+    Style style;                      // --format, --upper
+    std::optional<std::string> rest;  // --rest
+};
+
+} // namespace wwnpool

@@ -1,0 +1,36 @@
+// What the commands that change pools share: finding or creating a pool's
+// line, keeping to this host's pools, and the names FC hosts carry.
+#pragma once
+
+#include "local_wwn.hpp"
+#include "state_file.hpp"
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace wwnpool {
+
+// The line of the pool of (local, page): the existing one, or, if `create`,
+// a fresh pool; nullptr when there is none and none is made. A pool created
+// for the host's own identity (`named_by`) may deserve a notice. Lines stay
+// where they are when others are added.
+PoolLine *pool_line(StateFile &state, const revevidozi::Wwn &local, std::uint32_t page, bool create,
+                    const LocalIdentity *named_by = nullptr);
+
+// The pool of a line known to hold one (every change first makes sure).
+revevidozi::Pool &pool_of(PoolLine &line);
+
+// Fails with kBadUsage when an address belongs to another host's pools: a
+// typo in one digit must not quietly create a pool of another host.
+void require_own(const revevidozi::Wwn &address, const LocalIdentity &local);
+
+// The names this host's FC hosts and vports carry now, with the owner
+// "sysfs:<entry>" that records them.
+std::map<std::uint64_t, std::string> names_in_use();
+
+// Marks the names in use that fall in `pool` and are free there as taken,
+// with their sysfs owner, so that no allocation hands them out.
+void claim_names_in_use(StateFile &state, revevidozi::Pool &pool, const std::map<std::uint64_t, std::string> &users);
+
+} // namespace wwnpool

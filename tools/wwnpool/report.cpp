@@ -1,0 +1,62 @@
+#include "report.hpp"
+
+namespace wwnpool {
+
+void print_addresses(const Args &args, Output &out, const char *command, const revevidozi::Wwn &base,
+                     const std::vector<revevidozi::Wwn> &addresses) {
+    if (!args.json) {
+        for (const auto &a : addresses) {
+            out.text() << formatted(a, args.style) << '\n';
+        }
+        return;
+    }
+    Json json{{"command", command}};
+    describe_pool(json, base);
+    if (args.command != "list") {
+        json["owner"] = owner_json(args);
+    }
+    json["addresses"] = Json::array();
+    for (const auto &a : addresses) {
+        json["addresses"].push_back(a.str());
+    }
+    emit(out, json);
+}
+
+void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
+                 const std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> &pairs) {
+    if (!args.json) {
+        for (const auto &[port, node] : pairs) {
+            out.text() << formatted_pair(port, node, args.style) << '\n';
+        }
+        return;
+    }
+    Json json{{"command", args.command}};
+    describe_pool(json, base);
+    json["owner"] = owner_json(args);
+    json["pairs"] = Json::array();
+    for (const auto &[port, node] : pairs) {
+        json["pairs"].push_back({{"port", port.str()}, {"node", node.str()}});
+    }
+    emit(out, json);
+}
+
+Json address_json(const StateFile &state, const revevidozi::Wwn &address) {
+    const AddressRecord *record = state.record(address);
+    Json json{{"wwn", address.str()}, {"owner", record && !record->owner.empty() ? Json(record->owner) : Json()}};
+    if (record && record->partner) {
+        json["partner"] = record->partner->str();
+    }
+    return json;
+}
+
+void describe_pool(Json &json, const revevidozi::Wwn &base) {
+    std::error_code ec;
+    const auto origin = revevidozi::origin_of(base, ec);
+    if (origin) {
+        json["local"] = origin->local.str();
+        json["page"] = origin->page;
+    }
+    json["base"] = base.str();
+}
+
+} // namespace wwnpool
