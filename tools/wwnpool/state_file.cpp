@@ -405,8 +405,8 @@ void StateFile::save() {
         replace_file(target_, data, owner_);
     } catch (const NotDurable &e) {
         throw Failure(kBadState,
-                      shown(target_.string()) + " was rewritten, but " + e.what() + " (" + e.code().message() +
-                          "), so the change may not survive a crash; check the disk",
+                      shown(target_.string()) + " was rewritten, but " + e.what() +
+                          ", so the change may not survive a crash; check the disk",
                       true);
     } catch (const std::system_error &e) {
         const int error = e.code().value();

@@ -44,7 +44,9 @@ std::string shown(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
         const std::size_t n = utf8_length(s, i);
-        if (n == 0 || c < 0x20 || c == 0x7f) {
+        // C1 controls (U+0080..U+009F) steer terminals as C0 ones do.
+        const bool c1 = n == 2 && c == 0xc2 && static_cast<unsigned char>(s[i + 1]) < 0xa0;
+        if (n == 0 || c < 0x20 || c == 0x7f || c1) {
             char digits[3];
             hbytes_to_string(&c, digits, 1);
             out += "\\x";
