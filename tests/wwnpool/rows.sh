@@ -1,0 +1,54 @@
+# What every area's test of wwnpool shares; sourced with the tool's path as $1.
+# Most checks are rows TITLE|EXIT|COMMAND|STDOUT|STDERR|STATE: COMMAND (mostly
+# `W ARGS`, wwnpool on $state) exits EXIT; its output, lines joined by spaces,
+# matches the regular expression STDOUT; its standard error is empty (^$) or
+# one line matching STDERR (an empty pattern allows anything); STATE "=" keeps
+# the state file byte for byte, "~" changes it. "!COMMAND" rows set the scene.
+set -u
+tool=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+umask 022
+# Every command names its state; one that forgot would use this, never the host's.
+export WWNPOOL_STATE=$work/unnamed WWNPOOL_LOCAL=10:00:12:34:56:78:9a:bc WWNPOOL_SYSFS=$work/sys
+state=$work/pools
+W() { "$tool" --state "$state" "$@"; }
+passed=0 failed=0
+check() { # check TITLE CONDITION...
+  local what=$1; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+rows() {
+  local line title code command want_out want_err keep rc why
+  while IFS= read -r line; do
+    case $line in '' | '#'*) continue ;; '!'*) eval "${line#!}" </dev/null >/dev/null 2>&1; continue ;; esac
+    IFS='|' read -r title code command want_out want_err keep <<<"$line"
+    rm -f "$work/before" && { ! test -e "$state" || cp "$state" "$work/before"; }
+    eval "$command" >"$work/out" 2>"$work/err" </dev/null
+    rc=$? why=
+    [ "$rc" = "$code" ] || why=" exit $rc"
+    why+=$(paste -sd' ' "$work/out" | grep -qE -- "${want_out//\$work/$work}" || echo " stdout: $(head -c 300 "$work/out")")
+    if [ "$want_err" = '^$' ]; then test ! -s "$work/err" || why+=" stderr: $(head -c 300 "$work/err")"
+    elif [ -n "$want_err" ] && { [ "$(wc -l <"$work/err")" != 1 ] || ! grep -qE -- "${want_err//\$work/$work}" "$work/err"; }; then
+      why+=" stderr: $(head -c 300 "$work/err")"
+    fi
+    case $keep in
+      =) cmp -s "$state" "$work/before" 2>/dev/null || { test ! -e "$state" -a ! -e "$work/before"; } || why+=" state changed" ;;
+      '~') ! cmp -s "$state" "$work/before" || why+=" state unchanged" ;;
+    esac
+    check "$title ($command):$why" test -z "$why"
+  done
+}
+# Debian's own interpreter when it is there: a version manager's shim in
+# front of it costs half a second a call.
+if [ -x /usr/bin/python3 ]; then python3() { /usr/bin/python3 "$@"; }; fi
+json_get() { python3 -c "import json,sys; d=json.load(sys.stdin); print($1)"; }
+fc() { # fc CLASS ENTRY PORT_NAME NODE_NAME, as sysfs prints them
+  mkdir -p "$work/fc/class/$1/$2"
+  echo "$3" >"$work/fc/class/$1/$2/port_name"
+  echo "$4" >"$work/fc/class/$1/$2/node_name"
+}
+finish() {
+  echo "$passed passed, $failed failed"
+  test "$failed" -eq 0
+}

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The state file: whole after kills, one regular file touched only through
+# the tool's own files, and never answered from or rewritten over a line that
+# cannot be trusted. Usage: state_file.sh WWNPOOL FAIL_DIR_FSYNC_LIBRARY
+source "$(dirname "$0")/rows.sh"
+fail_dir_fsync=$2
+
+# Killed at any moment, allocating owned pairs or releasing them (so that
+# they rest), the state file stays whole.
+for i in $(seq 30); do
+  if ((i % 2)); then command="alloc --page 2 --pair --owner k$i 3"; else command="release --owner k$((i - 1))"; fi
+  W $command >/dev/null 2>&1 &
+  pid=$!
+  sleep "0.00$((RANDOM % 10))"
+  kill -9 "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+done
+check "every block imports after the kills" W status >/dev/null
+touch "$work/.pools.wwnpool-new-Ab12Cd" "$work/.pools.backup" "$work/.pools.Ab12Cd"
+W alloc --page 3 >/dev/null 2>&1
+check "the next change clears temporary files of killed writers" test ! -e "$work/.pools.wwnpool-new-Ab12Cd"
+check "and no file of the user's" test -e "$work/.pools.backup" -a -e "$work/.pools.Ab12Cd"
+
+rows <<'ROWS'
+a folder that cannot be flushed is reported after the change, naming it|3|LD_PRELOAD=$fail_dir_fsync ASAN_OPTIONS=verify_asan_link_order=0 W alloc --page 3 2||pools was rewritten, but cannot flush the folder $work: Input/output error, so the change may not survive a crash; check the disk; this command allocated ([0-9a-f]{2}:){7}|~
+!mkfifo "$work/fifo"
+a FIFO is no state to read|3|timeout 10 "$tool" --state "$work/fifo" status||$work/fifo is not a regular file; name the state file itself with --state$|
+nor to change|3|timeout 10 "$tool" --state "$work/fifo" alloc||$work/fifo is not a regular file|
+and gets no lock beside it|0|test ! -e "$work/fifo.lock"|^$|^$|
+a folder is no state|3|"$tool" --state "$work" status||$work is not a regular file|
+!ln "$state" "$work/hard"
+a state with two names is refused|3|W alloc||has 2 hard links; the state must be one file|=
+!rm "$work/hard"; ln -s pools "$work/link"
+a symbolic link is followed, kept, and its target locked|0|"$tool" --state "$work/link" alloc; test -L "$work/link" && ! test -e "$work/link.lock" && echo link kept|^2[0-3]:[0-9a-f:]{20} link kept$||~
+!ln -s "$work/victim" "$work/new.lock"
+a lock that is a symbolic link is never followed|3|"$tool" --state "$work/new" alloc||$work/new.lock is a symbolic link, which is never followed; remove it|
+so nothing is made where it points|0|test ! -e "$work/victim"|^$|^$|
+!chmod 640 "$state"
+a rewrite keeps the file's mode|0|W alloc >/dev/null; stat -c %a "$state"|^640$||~
+a new state's folders are made, with the umask's modes|0|"$tool" --state "$work/made/here/pools" alloc >/dev/null 2>&1; stat -c %a "$work/made/here" "$work/made/here/pools"|^755 644$||
+!head -c 17M /dev/zero | tr '\0' 0 >"$work/big"
+a file over 16 MiB is no state|3|timeout 10 "$tool" --state "$work/big" list||$work/big is larger than 16 MiB|
+!yes "$(grep -v '#' "$state" | head -n 1 | cut -c 1-32)" | head -n 100000 >"$work/copies"
+countless copies of one pool's line are answered in time|3|timeout 60 "$tool" --state "$work/copies" status||100000 line\(s\) of $work/copies cannot be trusted; changes are refused until|
+ROWS
+
+# Read-only answers never come from a line that cannot be trusted, and a
+# damaged file is never rewritten.
+"$tool" --state "$work/d" alloc 2 >/dev/null 2>&1
+python3 - "$work/d" <<'PY'
+import sys, zlib
+lines = [l for l in open(sys.argv[1]).read().split('\n') if l and not l.startswith('#')]
+block = bytearray.fromhex(lines[0])
+block[9] = 5  # a base that is none, resealed
+block[144:148] = zlib.crc32(bytes(block[8:144])).to_bytes(4, 'little')
+line = lines[0]
+variants = {
+    'cut': line[:200],
+    'twice': line + '\n' + line,
+    'flipped': line[:40] + ('1' if line[40] == '0' else '0') + line[41:],
+    'nonbase': block.hex(),
+    'reserved': line[:10] + '01' + line[12:],
+}
+for name, text in variants.items():
+    open(sys.argv[1] + '.' + name, 'w').write('# wwnpool state\n' + text + '\n')
+PY
+for variant in cut twice flipped nonbase reserved; do
+  state=$work/damaged
+  cp "$work/d.$variant" "$state"
+  rows <<'ROWS'
+status names the damaged line|3|W status 20:00:12:34:56:78:9a:bc||damaged line [0-9]: .*, so nothing can be said about pool 20:00:12:34:56:78:9a:bc|=
+list too|3|W list||damaged line [0-9]: |=
+dump too|3|W dump||damaged line [0-9]: |=
+a change is refused|3|W alloc||damaged line [0-9]: .*; the file is left as it is; |=
+even in another pool|3|W take 2c:00:12:34:56:78:9a:bc||the file is left as it is|=
+and creating a pool too|3|W init --page 2||the file is left as it is|=
+ROWS
+done
+"$tool" --state "$work/d.cut" status 2>&- >/dev/null
+env -u WWNPOOL_LOCAL "$tool" --state "$work/noticed" alloc 2>&- >/dev/null
+check "with standard error closed, no message lands in a file" test ! -s "$work/d.cut.lock" -a ! -s "$work/noticed.lock"
+state=$work/damaged
+rows <<'ROWS'
+!cp "$work/d.flipped" "$state"
+a damaged pool's line comes with the command that resets it|3|W alloc||CRC mismatch\); the file is left as it is; to give up its addresses, reset that pool with 'wwnpool --state '$work/damaged' --local 10:00:12:34:56:78:9a:bc init --page 0 --force' \(all its addresses become free\)$|=
+!cp "$work/d.nonbase" "$state"
+a line that names no pool can only be mended by hand|3|W alloc||it cannot tell which pool it held, so repair or remove that line by hand$|=
+ROWS
+cp "$work/d.flipped" "$work/kept"
+"$tool" --state "$work/kept" init --force >"$work/out"
+check "init --force keeps a damaged line beside the state" \
+  test "$(tail -n 1 "$(sed -n 's/.*kept in //p' "$work/out")")" = "$(grep -v '#' "$work/d.flipped")"
+cp "$work/d.twice" "$work/damaged"
+"$tool" --state "$work/damaged" alloc 2>&1 | grep -o "'wwnpool [^']*'[^']*'[^']*'" | tr -d "'" | cut -c 9- >"$work/advice"
+check "the advice for a duplicated pool resets it" xargs "$tool" <"$work/advice" >/dev/null
+check "into one line" test "$(grep -vc '#' "$work/damaged")" -eq 1
+check "which answers again" test -z "$("$tool" --state "$work/damaged" list)"
+
+# What a damaged record says is never trusted either.
+state=$work/records
+W take --owner vm 20:20:12:34:56:78:9a:bc >/dev/null 2>&1
+cp "$state" "$work/records.good"
+grep '^A 2020' "$state" | python3 -c "
+import sys, zlib
+body = 'A 2030123456789abc - 766d'
+crc = int.from_bytes(zlib.crc32(body.encode()).to_bytes(4, 'big'), 'little')
+print(body + ' %08x' % crc)
+print(sys.stdin.read().replace('766d', '766e'), end='')" >>"$state"
+rows <<'ROWS'
+a record of a free address is refused|3|W status 20:30:12:34:56:78:9a:bc||a record of 20:30:12:34:56:78:9a:bc, which its pool does not hold allocated|=
+as is a damaged one|3|W list||line [0-9]+: |=
+and no change is made over them|3|W alloc||the file is left as it is|=
+nor a release|3|W release --owner vm 20:20:12:34:56:78:9a:bc||the file is left as it is|=
+!cp "$work/records.good" "$state"; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
+decode needs no state, so a damaged one only leaves out the partner|0|W decode 20:05:12:34:56:78:9a:bc|index 5$||=
+ROWS
+finish
