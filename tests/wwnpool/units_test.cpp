@@ -38,7 +38,7 @@ TEST(WwnpoolText, OwnersAreRefusedAndShownAlike) {
         {"\xc0\xaf", "is not UTF-8", "\\xc0\\xaf"},          // overlong
         {"\xed\xa0\x80", "is not UTF-8", "\\xed\\xa0\\x80"}, // surrogate
         {"\xf4\x90\x80\x80", "is not UTF-8", "\\xf4\\x90\\x80\\x80"},
-        {"\xe2\x82", "is not UTF-8", "\\xe2\\x82"}, // cut
+        {"\xe2\x82", "is not UTF-8", "\\xe2\\x82"} // cut
     };
     for (const auto &c : cases) {
         EXPECT_EQ(owner_problem(c.owner), c.problem) << shown(c.owner);
@@ -64,13 +64,11 @@ TEST(WwnpoolText, AddressForms) {
         bool upper;
         const char *single;
         const char *pair;
-    } cases[] = {
-        {"colon", false, "20:05:12:34:56:78:9a:bc", "20:05:12:34:56:78:9a:bc 24:05:12:34:56:78:9a:bc"},
-        {"colon", true, "20:05:12:34:56:78:9A:BC", "20:05:12:34:56:78:9A:BC 24:05:12:34:56:78:9A:BC"},
-        {"bare", false, "2005123456789abc", "2005123456789abc 2405123456789abc"},
-        {"sysfs", true, "0x2005123456789ABC", "0x2005123456789ABC 0x2405123456789ABC"},
-        {"vport", false, "2005123456789abc", "2005123456789abc:2405123456789abc"},
-    };
+    } cases[] = {{"colon", false, "20:05:12:34:56:78:9a:bc", "20:05:12:34:56:78:9a:bc 24:05:12:34:56:78:9a:bc"},
+                 {"colon", true, "20:05:12:34:56:78:9A:BC", "20:05:12:34:56:78:9A:BC 24:05:12:34:56:78:9A:BC"},
+                 {"bare", false, "2005123456789abc", "2005123456789abc 2405123456789abc"},
+                 {"sysfs", true, "0x2005123456789ABC", "0x2005123456789ABC 0x2405123456789ABC"},
+                 {"vport", false, "2005123456789abc", "2005123456789abc:2405123456789abc"}};
     for (const auto &c : cases) {
         const Style style{parse_format(c.format), c.upper};
         EXPECT_EQ(formatted(wwn, style), c.single);
@@ -84,11 +82,11 @@ TEST(WwnpoolText, AddressForms) {
 TEST(WwnpoolPools, PartnersAreOneIndexOfPagesPAndPXor1) {
     const struct {
         std::uint64_t address, partner;
-    } cases[] = {
-        {0x2000123456789abcULL, 0x2400123456789abcULL}, {0x27ff123456789abcULL, 0x23ff123456789abcULL},
-        {0x2805123456789abcULL, 0x2c05123456789abcULL}, {0x5123456789abc3ffULL, 0x5123456789abc7ffULL},
-        {0x5123456789abc805ULL, 0x5123456789abcc05ULL},
-    };
+    } cases[] = {{0x2000123456789abcULL, 0x2400123456789abcULL},
+                 {0x27ff123456789abcULL, 0x23ff123456789abcULL},
+                 {0x2805123456789abcULL, 0x2c05123456789abcULL},
+                 {0x5123456789abc3ffULL, 0x5123456789abc7ffULL},
+                 {0x5123456789abc805ULL, 0x5123456789abcc05ULL}};
     for (const auto &c : cases) {
         EXPECT_EQ(partner_of(Wwn(c.address)), Wwn(c.partner));
         EXPECT_EQ(partner_of(Wwn(c.partner)), Wwn(c.address));
@@ -142,16 +140,14 @@ TEST(WwnpoolValues, GivenLocalWwns) {
         const char *text;
         std::uint64_t wwn; // 0: refused
         bool universal;
-    } cases[] = {
-        {"10:00:00:1b:21:aa:bb:cc", 0x1000001b21aabbccULL, true},
-        {"00:1b:21:aa:bb:cc", 0x1000001b21aabbccULL, true},
-        {"02:fc:00:00:00:01", 0x100002fc00000001ULL, false},
-        {"20:00:12:34:56:78:9a:bc", 0, false},
-        {"10:00:00:00:00:00:00:00", 0, false},
-        {"10:00:ff:ff:ff:ff:ff:ff", 0, false},
-        {"01:00:5e:00:00:01", 0, false},
-        {"10:01:00:1b:21:aa:bb:cc", 0, false},
-    };
+    } cases[] = {{"10:00:00:1b:21:aa:bb:cc", 0x1000001b21aabbccULL, true},
+                 {"00:1b:21:aa:bb:cc", 0x1000001b21aabbccULL, true},
+                 {"02:fc:00:00:00:01", 0x100002fc00000001ULL, false},
+                 {"20:00:12:34:56:78:9a:bc", 0, false},
+                 {"10:00:00:00:00:00:00:00", 0, false},
+                 {"10:00:ff:ff:ff:ff:ff:ff", 0, false},
+                 {"01:00:5e:00:00:01", 0, false},
+                 {"10:01:00:1b:21:aa:bb:cc", 0, false}};
     for (const auto &c : cases) {
         if (c.wwn == 0) {
             EXPECT_THROW(given_local(c.text, Source::kOption, "--local"), Failure) << c.text;
