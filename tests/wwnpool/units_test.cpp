@@ -36,8 +36,8 @@ TEST(WwnpoolText, OwnersAreRefusedAndShownAlike) {
         {"vm\xc2\xa0", "", "vm\xc2\xa0"},                            // the first printable after C1
         {"vm\x80", "is not UTF-8", "vm\\x80"},
         {"\xc0\xaf", "is not UTF-8", "\\xc0\\xaf"},          // overlong
-        {"\xed\xa0\x80", "is not UTF-8", "\\xed\\xa0\\x80"}, // surrogate
-        {"\xf4\x90\x80\x80", "is not UTF-8", "\\xf4\\x90\\x80\\x80"},
+        {"\xed\xa0\x80", "is not UTF-8", R"(\xed\xa0\x80)"}, // surrogate
+        {"\xf4\x90\x80\x80", "is not UTF-8", R"(\xf4\x90\x80\x80)"},
         {"\xe2\x82", "is not UTF-8", "\\xe2\\x82"} // cut
     };
     for (const auto &c : cases) {
