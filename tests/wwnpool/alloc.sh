@@ -14,6 +14,7 @@ a local WWN is no pool address|2|W take 10:00:12:34:56:78:9a:bc||is not a pool a
 an option a command does not have|2|W alloc --force||--force|=
 an unknown command|2|W frobnicate||A subcommand is required; see 'wwnpool --help'$|=
 an unknown option|2|W alloc --bogus||--bogus.*see 'wwnpool --help'$|=
+an operand where the command takes none|2|W list extra||The following argument was not expected: extra; see 'wwnpool --help'$|=
 one address twice, in two spellings|2|W take 2c:20:12:34:56:78:9a:bc 0x2c20123456789abc||2c:20:12:34:56:78:9a:bc is given twice; name each address once$|=
 an option twice|2|W alloc --page 1 --page 2||--page: At Most 1 required but received 2|=
 a flag twice|2|W init --force --force||--force is given twice|=

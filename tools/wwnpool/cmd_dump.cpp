@@ -25,7 +25,6 @@ void print_dump(Output &out, const wwn_pool_cfg &block) {
 int cmd_dump(Context &ctx) {
     const Args &args = ctx.args;
     Output &out = ctx.out;
-    require_no_operands(args, "name the pool with --page");
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();
     const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page_of(args));

@@ -6,7 +6,6 @@ namespace wwnpool {
 
 int cmd_init(Context &ctx) {
     const Args &args = ctx.args;
-    require_no_operands(args, "name the pool with --page");
     const std::uint32_t page = page_of(args);
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();

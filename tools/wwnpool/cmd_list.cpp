@@ -30,7 +30,6 @@ std::vector<RestRecord> resting_in(const StateFile &state, const revevidozi::Wwn
 int cmd_list(Context &ctx) {
     const Args &args = ctx.args;
     Output &out = ctx.out;
-    require_no_operands(args, "name the pool with --page");
     if (args.owner && args.page) {
         throw Failure(kBadUsage, "list --owner lists that owner's addresses in every pool; leave out --page");
     }

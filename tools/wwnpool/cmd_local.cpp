@@ -6,7 +6,6 @@ namespace wwnpool {
 int cmd_local(Context &ctx) {
     const Args &args = ctx.args;
     Output &out = ctx.out;
-    require_no_operands(args, "see 'wwnpool local --help'");
     const LocalIdentity &local = ctx.local();
     if (!args.json) {
         out.text() << local.wwn.str() << "  " << source_text(local) << '\n';

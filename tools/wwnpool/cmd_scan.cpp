@@ -26,7 +26,6 @@ bool in_pools_of(const revevidozi::Wwn &name, const revevidozi::Wwn &local) {
 int cmd_scan(Context &ctx) {
     const Args &args = ctx.args;
     Output &out = ctx.out;
-    require_no_operands(args, "see 'wwnpool scan --help'");
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();
     std::vector<Found> taken, already, outside;

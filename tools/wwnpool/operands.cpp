@@ -7,12 +7,6 @@
 
 namespace wwnpool {
 
-void require_no_operands(const Args &args, const char *hint) {
-    if (!args.operands.empty()) {
-        throw Failure(kBadUsage, args.command + " takes no operands; " + hint);
-    }
-}
-
 std::vector<revevidozi::Wwn> wwn_operands(const Args &args) {
     if (args.operands.empty()) {
         throw Failure(kBadUsage, args.command + " needs at least one WWN; see 'wwnpool " + args.command + " --help'");

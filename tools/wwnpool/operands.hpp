@@ -15,9 +15,6 @@ inline std::uint32_t page_of(const Args &args) {
     return args.page.value_or(0);
 }
 
-// Fails with kBadUsage when the command was given operands.
-void require_no_operands(const Args &args, const char *hint);
-
 // The WWN operands: pool addresses, at least one and none twice; fails with
 // kBadUsage.
 std::vector<revevidozi::Wwn> wwn_operands(const Args &args);
