@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <tuple>
 
 namespace wwnpool {
@@ -113,6 +114,11 @@ TEST(WwnpoolRecords, TextRoundTripsAndDamageIsNamed) {
     EXPECT_EQ(why, "address record damaged (CRC mismatch)");
     EXPECT_FALSE(parse_rest(rest.substr(0, 3) + "1" + rest.substr(4), &why));
     EXPECT_EQ(why, "rest record damaged (CRC mismatch)");
+    const std::string odd = "A 2003123456789abc - 766"; // an owner of one and a half bytes, sealed
+    char crc[9];
+    std::snprintf(crc, sizeof crc, "%08x", crc32ForBuf(reinterpret_cast<const std::uint8_t *>(odd.data()), 24));
+    EXPECT_FALSE(parse_record(odd + " " + crc, &why));
+    EXPECT_EQ(why, "address record with a bad owner");
     EXPECT_EQ(record_address("A 2003123456789abc ??"), Wwn(0x2003123456789abcULL));
     EXPECT_FALSE(is_record_line("Apool"));
 }
