@@ -114,8 +114,9 @@ a record of a free address is refused|3|W status 20:30:12:34:56:78:9a:bc||a reco
 as is a damaged one|3|W list||line [0-9]+: |=
 and no change is made over them|3|W alloc||the file is left as it is|=
 nor a release|3|W release --owner vm 20:20:12:34:56:78:9a:bc||the file is left as it is|=
-!state=$work/pair; W alloc --pair --owner vm; sed -i '/^A 2400/d' "$state"
-a pair's record whose partner has none is refused|3|W list --owner vm||a record pairing 20:00:12:34:56:78:9a:bc with 24:00:12:34:56:78:9a:bc, which is no partner of it|=
+!state=$work/single; W take --owner vm 24:00:12:34:56:78:9a:bc; grep '^A 2400' "$state" >"$work/unpaired"
+!state=$work/pair; W alloc --pair --owner vm; sed -i '/^A 2400/d' "$state"; cat "$work/unpaired" >>"$state"
+a pair's record whose partner does not name it back is refused|3|W list --owner vm||a record pairing 20:00:12:34:56:78:9a:bc with 24:00:12:34:56:78:9a:bc, which is no partner of it|=
 !state=$work/records
 !cp "$work/records.good" "$state"; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 decode needs no state, so a damaged one only leaves out the partner|0|W decode 20:05:12:34:56:78:9a:bc|index 5$||=
