@@ -86,6 +86,7 @@ a damaged pool's line comes with the command that resets it|3|W alloc||CRC misma
 dump shows a damaged block as it is|3|W dump|^Version: 0x01 .*POOL_INFO: 2000123456789abc|CRC mismatch|=
 !cp "$work/d.cut" "$state"
 but a cut line is no block: only the refusal|3|W dump|^$|not a pool block \(expected 304 hex digits, found 200 characters\)|=
+and --json shows its text as it is|3|W --json dump|"ok":false,"block":"0100000000000000200012[0-9a-f]{178}"\}$|not a pool block|=
 !cp "$work/d.nonbase" "$state"
 a line that names no pool can only be mended by hand|3|W alloc||it cannot tell which pool it held, so repair or remove that line by hand$|=
 ROWS
