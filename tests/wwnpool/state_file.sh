@@ -121,5 +121,6 @@ a pair's record whose partner does not name it back is refused|3|W list --owner 
 !state=$work/records
 !cp "$work/records.good" "$state"; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 decode needs no state, so a damaged one only leaves out the partner|0|W decode 20:05:12:34:56:78:9a:bc|index 5$||=
+or one that is no file|0|"$tool" --state "$work" decode 20:05:12:34:56:78:9a:bc|index 5$||
 ROWS
 finish

@@ -20,5 +20,7 @@ with its sysfs owner|0|W status 20:01:12:34:56:78:9a:bc|owner sysfs:host6$||=
 a released name an FC host carries again is claimed again|0|W status 20:02:12:34:56:78:9a:bc|^20:02:12:34:56:78:9a:bc in use  owner sysfs:host6$||=
 !fc fc_host host6 0x2004123456789abc 0x20000024ff000001
 take refuses a name in use, naming its user|1|W take 20:04:12:34:56:78:9a:bc||20:04:12:34:56:78:9a:bc is in use by sysfs:host6 on this host; nothing was changed|=
+!rm -rf "$work/fc"; fc fc_host host7 0x2006123456789abc 0x2007123456789abc; state=$work/own
+only names of the pools: scan lists them and nothing more|0|W scan|^taken  20:06:12:34:56:78:9a:bc  host7 port taken  20:07:12:34:56:78:9a:bc  host7 node$||~
 ROWS
 finish
