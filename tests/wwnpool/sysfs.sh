@@ -22,5 +22,14 @@ a released name an FC host carries again is claimed again|0|W status 20:02:12:34
 take refuses a name in use, naming its user|1|W take 20:04:12:34:56:78:9a:bc||20:04:12:34:56:78:9a:bc is in use by sysfs:host6 on this host; nothing was changed|=
 !rm -rf "$work/fc"; fc fc_host host7 0x2006123456789abc 0x2007123456789abc; state=$work/own
 only names of the pools: scan lists them and nothing more|0|W scan|^taken  20:06:12:34:56:78:9a:bc  host7 port taken  20:07:12:34:56:78:9a:bc  host7 node$||~
+!rm -rf "$work/fc/class/fc_host/host7"; e=$work/fc/class/fc_host/$(printf 'h\001\377%.0s' {1..60}); mkdir "$e"; echo 0x2008123456789abc >"$e/port_name"
+an entry whose name is no owner is taken under one, shown escaped and cut|0|W scan|^taken  20:08:12:34:56:78:9a:bc  h\\x01\\xffh.* port$||~
+which the tool reads back|0|W list --long|20:08:12:34:56:78:9a:bc  sysfs:h\\x01\\xffh||=
+!rm -rf "$work/fc/class/fc_host/h"*; fc fc_host host8 0x2009123456789abc 0x1000123456789abc; rm "$work/fc/class/fc_host/host8/port_name"; mkfifo "$work/fc/class/fc_host/host8/port_name"
+a FIFO for a name hangs nothing, and nothing is handed out|3|timeout 10 "$tool" --state "$state" alloc||host8/port_name: not a regular file; the names this host's FC hosts carry cannot be checked, so nothing was changed$|=
+!rm "$work/fc/class/fc_host/host8/port_name"; ln -s /dev/zero "$work/fc/class/fc_host/host8/port_name"
+a name linked to a device is not read|3|timeout 10 "$tool" --state "$state" scan||host8/port_name: not a regular file|=
+!rm -rf "$work/fc/class/fc_host"; touch "$work/fc/class/fc_host"
+an unreadable folder of FC hosts is no empty one|3|W alloc --pair||cannot read $work/fc/class/fc_host: Not a directory; the names|=
 ROWS
 finish

@@ -19,6 +19,8 @@ namespace {
 using revevidozi::Wwn;
 
 TEST(WwnpoolText, OwnersAreRefusedAndShownAlike) {
+    const std::string kFormat = "holds an invisible format or separator character";
+    const std::string kDash = "may not start with '-', which reads as an option or as no owner";
     const struct {
         std::string owner;
         std::string problem; // empty: accepted
@@ -39,14 +41,32 @@ TEST(WwnpoolText, OwnersAreRefusedAndShownAlike) {
         {"\xc0\xaf", "is not UTF-8", "\\xc0\\xaf"},          // overlong
         {"\xed\xa0\x80", "is not UTF-8", R"(\xed\xa0\x80)"}, // surrogate
         {"\xf4\x90\x80\x80", "is not UTF-8", R"(\xf4\x90\x80\x80)"},
-        {"\xe2\x82", "is not UTF-8", "\\xe2\\x82"} // cut
+        {"\xe2\x82", "is not UTF-8", "\\xe2\\x82"},           // cut
+        {"vm\xe2\x80\xae", kFormat, "vm\\xe2\\x80\\xae"},     // U+202E, right-to-left override
+        {"a\xe2\x80\xa8", kFormat, "a\\xe2\\x80\\xa8"},       // U+2028, line separator
+        {"\xef\xbb\xbfvm", kFormat, "\\xef\\xbb\\xbfvm"},     // U+FEFF
+        {"\xf3\xa0\x80\x81", kFormat, R"(\xf3\xa0\x80\x81)"}, // U+E0001, the last range
+        {"\xe2\x80\xafvm", "", "\xe2\x80\xafvm"},             // U+202F, the first printable after them
+        {"-", kDash, "-"},
+        {"--force", kDash, "--force"},
+        {"vm-1", "", "vm-1"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(owner_problem(c.owner), c.problem) << shown(c.owner);
         EXPECT_EQ(shown(c.owner), c.shown);
         // What is shown is printable UTF-8, and showing it again changes nothing.
-        EXPECT_TRUE(owner_problem(shown(c.owner)).empty() || c.owner.empty() || c.owner.size() > 128);
+        EXPECT_TRUE(owner_problem(shown(c.owner)).empty() || c.owner.empty() || c.owner.size() > 128 ||
+                    c.problem == kDash);
         EXPECT_EQ(shown(shown(c.owner)), shown(c.owner));
+        // Recorded before the last two rules, an owner still reads.
+        EXPECT_EQ(owner_problem(c.owner, OwnerRules::kRecorded).empty(),
+                  c.problem.empty() || c.problem == kFormat || c.problem == kDash);
+    }
+    // Whatever an FC entry is called, the owner made of it is one: shown, then cut.
+    for (const std::string &entry : {std::string("host5"), std::string("x\x01\xff\xe2\x80\xae"), std::string(200, 'h'),
+                                     std::string(100, '\x01')}) {
+        EXPECT_EQ(owner_problem(sysfs_owner(entry)), "");
+        EXPECT_EQ(sysfs_owner(entry), ("sysfs:" + shown(entry)).substr(0, 128));
     }
 }
 

@@ -118,31 +118,48 @@ std::optional<AddressRecord> parse_record(std::string_view text, std::string *wh
         record.owner.resize(f[3].size() / 2);
         string_to_hbytes(f[3].data(), reinterpret_cast<uint8_t *>(record.owner.data()),
                          static_cast<std::uint32_t>(record.owner.size()));
-        if (!owner_problem(record.owner).empty()) {
+        if (!owner_problem(record.owner, OwnerRules::kRecorded).empty()) {
             return fail("address record with a bad owner");
         }
     }
     return record;
 }
 
-std::string owner_problem(std::string_view owner) {
+std::string owner_problem(std::string_view owner, OwnerRules rules) {
     std::size_t characters = 0;
-    for (std::size_t at = 0; at < owner.size(); ++characters) {
-        const std::size_t n = utf8_length(owner, at);
-        const auto c = static_cast<unsigned char>(owner[at]);
-        if (n == 0) {
+    for (std::size_t at = 0, n = 0; at < owner.size(); at += n, ++characters) {
+        switch (character_kind(owner, at, &n)) {
+        case CharacterKind::kNotUtf8:
             return "is not UTF-8";
-        }
-        if (c < 0x20 || c == 0x7f ||
-            (c == 0xc2 && at + 1 < owner.size() && static_cast<unsigned char>(owner[at + 1]) < 0xa0)) {
+        case CharacterKind::kControl:
             return "holds a control character";
+        case CharacterKind::kFormat:
+            if (rules == OwnerRules::kNew) {
+                return "holds an invisible format or separator character";
+            }
+            break;
+        case CharacterKind::kPrintable:
+            break;
         }
-        at += n;
     }
     if (characters == 0 || characters > kMaxOwnerCharacters) {
         return "must be 1 to 128 characters";
     }
+    if (rules == OwnerRules::kNew && owner.front() == '-') {
+        return "may not start with '-', which reads as an option or as no owner";
+    }
     return {};
+}
+
+std::string sysfs_owner(std::string_view entry) {
+    std::string owner = "sysfs:";
+    const std::string name = shown(entry);
+    for (std::size_t at = 0, n = 0, characters = 6; at < name.size() && characters < kMaxOwnerCharacters;
+         at += n, ++characters) {
+        character_kind(name, at, &n);
+        owner.append(name, at, n);
+    }
+    return owner;
 }
 
 } // namespace wwnpool

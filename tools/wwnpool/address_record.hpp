@@ -46,8 +46,16 @@ bool is_record_line(std::string_view text);
 // when the rest of the line is damaged.
 std::optional<revevidozi::Wwn> record_address(std::string_view text);
 
-// Why `owner` may not be an owner, or empty when it may: 1 to 128
-// characters of printable UTF-8.
-std::string owner_problem(std::string_view owner);
+// A new owner (kNew) is 1 to 128 characters of printable UTF-8 with no
+// invisible format character and no leading '-'. Records written before
+// those two rules (kRecorded) still read.
+enum class OwnerRules { kNew, kRecorded };
+
+// Why `owner` may not be an owner, or empty when it may.
+std::string owner_problem(std::string_view owner, OwnerRules rules = OwnerRules::kNew);
+
+// The owner of a name an FC host or vport carries: "sysfs:" and the entry's
+// name, shown as text and cut to an owner's length, so that it always is one.
+std::string sysfs_owner(std::string_view entry);
 
 } // namespace wwnpool

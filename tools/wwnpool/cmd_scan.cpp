@@ -45,14 +45,14 @@ int cmd_scan(Context &ctx) {
                 already.push_back({*name, entry.name, role});
                 continue;
             }
-            state.hold(pool, {*name, std::nullopt, "sysfs:" + entry.name});
+            state.hold(pool, {*name, std::nullopt, sysfs_owner(entry.name)});
             taken.push_back({*name, entry.name, role});
             mine.push_back(*name);
         }
         // An entry's port and node at one index of partner pools are a pair.
         if (mine.size() == 2 && are_partners(mine[0], mine[1])) {
-            state.put_record({mine[0], mine[1], "sysfs:" + entry.name});
-            state.put_record({mine[1], mine[0], "sysfs:" + entry.name});
+            state.put_record({mine[0], mine[1], sysfs_owner(entry.name)});
+            state.put_record({mine[1], mine[0], sysfs_owner(entry.name)});
         }
     }
     if (!taken.empty()) {

@@ -201,9 +201,13 @@ CommandLine parse_command_line(int argc, char **argv) {
         throw Failure(kBadUsage, "--format vport writes port/node pairs; use it with 'alloc --pair'");
     }
     if (args.owner) {
-        if (const std::string problem = owner_problem(*args.owner); !problem.empty()) {
-            throw Failure(kBadUsage,
-                          "the owner '" + shown(*args.owner) + "' " + problem + "; give 1 to 128 printable characters");
+        // Only a name being handed out gets a new owner; the others select by owners already recorded.
+        const bool new_owner = line.run == cmd_alloc || line.run == cmd_take;
+        if (const std::string problem =
+                owner_problem(*args.owner, new_owner ? OwnerRules::kNew : OwnerRules::kRecorded);
+            !problem.empty()) {
+            throw Failure(kBadUsage, "the owner " + shell_quoted(shown(*args.owner)) + " " + problem +
+                                         "; give 1 to 128 printable characters");
         }
     }
     if (args.state_path && args.state_path->empty()) {

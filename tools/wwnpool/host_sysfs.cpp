@@ -1,23 +1,62 @@
 #include "host_sysfs.hpp"
 
+#include "failure.hpp"
+#include "text.hpp"
+
 #include <revevidozi.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace wwnpool {
 namespace fs = std::filesystem;
 
 namespace {
 
-// The first line of a small sysfs attribute, without its newline.
-std::string attribute(const fs::path &file) {
-    std::ifstream in(file);
-    std::string text;
-    std::getline(in, text);
-    return text;
+constexpr int kNotRegular = -1; // in place of an errno
+
+// The first line of a sysfs attribute, without its newline; nullopt when it
+// cannot be read. Attributes are small regular files: anything else (a FIFO,
+// a link to a device) is never waited on nor read without limit.
+std::optional<std::string> attribute(const fs::path &file, int *error = nullptr) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (error != nullptr) {
+            *error = fd < 0 ? errno : kNotRegular;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return std::nullopt;
+    }
+    char text[256];
+    ssize_t n = 0;
+    do {
+        n = ::read(fd, text, sizeof text);
+    } while (n < 0 && errno == EINTR);
+    ::close(fd);
+    if (n < 0) {
+        if (error != nullptr) {
+            *error = errno;
+        }
+        return std::nullopt;
+    }
+    const std::string_view read(text, static_cast<std::size_t>(n));
+    return std::string(read.substr(0, read.find('\n')));
+}
+
+[[noreturn]] void unreadable(const fs::path &path, int error) {
+    const std::string why = error == kNotRegular ? "not a regular file" : std::strerror(error);
+    throw Failure(kBadState, "cannot read " + shown(path.string()) + ": " + why +
+                                 "; the names this host's FC hosts carry cannot be checked, so nothing was changed");
 }
 
 // A MAC address "aa:bb:cc:dd:ee:ff" as 48 bits, if it is one.
@@ -48,10 +87,10 @@ std::vector<NetInterface> hardware_interfaces() {
         const bool is_virtual =
             std::mismatch(virtual_devices.begin(), virtual_devices.end(), device.begin(), device.end()).first ==
             virtual_devices.end();
-        if (link_ec || is_virtual || attribute(it->path() / "addr_assign_type") != "0") {
+        if (link_ec || is_virtual || attribute(it->path() / "addr_assign_type") != std::optional<std::string>("0")) {
             continue;
         }
-        const auto mac = parse_mac(attribute(it->path() / "address"));
+        const auto mac = parse_mac(attribute(it->path() / "address").value_or(""));
         const bool multicast = mac && ((*mac >> 40) & 1U) != 0;
         if (mac && *mac != 0 && !multicast) {
             found.push_back({it->path().filename().string(), *mac, ((*mac >> 41) & 1U) == 0});
@@ -65,14 +104,26 @@ std::vector<FcEntry> fc_entries() {
     const fs::path root = sysfs_root();
     std::vector<FcEntry> found;
     for (const char *kind : {"fc_host", "fc_vports"}) {
+        const fs::path folder = root / "class" / kind;
         std::error_code ec;
-        fs::directory_iterator it(root / "class" / kind, ec);
+        fs::directory_iterator it(folder, ec);
+        if (ec == std::errc::no_such_file_or_directory) {
+            continue; // no FC on this host
+        }
         for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
             const auto name = [&](const char *attribute_name) -> std::optional<revevidozi::Wwn> {
-                const auto wwn = revevidozi::Wwn::parse(attribute(it->path() / attribute_name));
+                int error = 0;
+                const auto text = attribute(it->path() / attribute_name, &error);
+                if (!text && error != ENOENT) {
+                    unreadable(it->path() / attribute_name, error);
+                }
+                const auto wwn = revevidozi::Wwn::parse(text.value_or(""));
                 return wwn && wwn->value() != 0 ? wwn : std::nullopt;
             };
             found.push_back({it->path().filename().string(), name("port_name"), name("node_name")});
+        }
+        if (ec) {
+            unreadable(folder, ec.value());
         }
     }
     std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.name < b.name; });

@@ -34,6 +34,8 @@ struct FcEntry {
 };
 
 // In name order; none on a host without FC (no class/fc_host is normal).
+// A folder or name that cannot be read fails: an FC host's names unseen
+// could be handed out.
 std::vector<FcEntry> fc_entries();
 
 } // namespace wwnpool

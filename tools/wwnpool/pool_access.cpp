@@ -42,7 +42,7 @@ std::map<std::uint64_t, std::string> names_in_use() {
     for (const FcEntry &entry : fc_entries()) {
         for (const auto &name : {entry.port, entry.node}) {
             if (name) {
-                users.emplace(name->value(), "sysfs:" + entry.name);
+                users.emplace(name->value(), sysfs_owner(entry.name));
             }
         }
     }

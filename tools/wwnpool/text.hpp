@@ -13,8 +13,14 @@ namespace wwnpool {
 // the bytes there are not one (stray continuation, overlong, surrogate, cut).
 std::size_t utf8_length(std::string_view s, std::size_t at);
 
-// `s` fit to quote in a one-line message: printable UTF-8 kept, control
-// characters and bytes that are not UTF-8 written as \xNN. Applying it
+enum class CharacterKind { kPrintable, kControl, kFormat, kNotUtf8 };
+
+// What the character at s[at] is; *length is its length in bytes (1 for a
+// byte that starts no UTF-8 sequence).
+CharacterKind character_kind(std::string_view s, std::size_t at, std::size_t *length);
+
+// `s` fit to quote in a one-line message: printable UTF-8 kept; control and
+// format characters and bytes that are not UTF-8 written as \xNN, byte by byte. Applying it
 // twice changes nothing more.
 std::string shown(std::string_view s);
 
