@@ -10,7 +10,7 @@ printf '# wwnpool state\n%s\n' "$(grep -v '#' "$state" | cut -c 1-200)" >"$work/
 rows <<'ROWS'
 hosts of their own are clean|0|"$tool" check "$state" "$work/other"|^clean: 2 files, 2 local WWNs, 2 pools, no name two of them share$||
 a clone shares its local WWN and its pools|1|"$tool" check "$state" "$work/other" "$work/clone"|^local: $work/pools line [0-9]+ and $work/clone line [0-9]+: hosts share the local WWN 10:00:12:34:56:78:9a:bc and hand out the same names; .* pool: .* is kept 2 times$||
-a damaged line is a finding|1|"$tool" check "$work/cut"|^damaged: $work/cut line 2: not a pool block||
+a damaged line is a finding, exit 3 as status says|3|"$tool" check "$work/cut"|^damaged: $work/cut line 2: not a pool block||
 a missing file cannot be checked|3|"$tool" check "$state" "$work/nothing"|^unreadable: $work/nothing: no such file$||
 nor a folder|3|"$tool" check "$work"|^unreadable: $work: $work is not a regular file||
 --json lists the findings by kind|1|"$tool" --json check "$state" "$work/clone"|"clean":false.*"kind":"local".*"kind":"pool"||

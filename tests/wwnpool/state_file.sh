@@ -40,7 +40,7 @@ a rewrite keeps the file's mode|0|W alloc >/dev/null; stat -c %a "$state"|^640$|
 a new state's folders are made, with the umask's modes|0|"$tool" --state "$work/made/here/pools" alloc >/dev/null 2>&1; stat -c %a "$work/made/here" "$work/made/here/pools"|^755 644$||
 !head -c 17M /dev/zero | tr '\0' 0 >"$work/big"
 a file over 16 MiB is no state|3|timeout 10 "$tool" --state "$work/big" list||$work/big is larger than 16 MiB|
-!yes "$(grep -v '#' "$state" | head -n 1 | cut -c 1-32)" | head -n 100000 >"$work/copies"
+!{ echo "# wwnpool state"; yes "$(grep -v "#" "$state" | head -n 1 | cut -c 1-32)" | head -n 100000; } >"$work/copies"
 countless copies of one pool's line are answered in time|3|timeout 60 "$tool" --state "$work/copies" status||100000 line\(s\) of $work/copies cannot be trusted; changes are refused until|
 ROWS
 
@@ -96,9 +96,9 @@ check "init --force keeps a damaged line beside the state" \
   test "$(tail -n 1 "$(sed -n 's/.*kept in //p' "$work/out")")" = "$(grep -v '#' "$work/d.flipped")"
 cp "$work/d.twice" "$work/damaged"
 "$tool" --state "$work/damaged" alloc 2>&1 | grep -o "'wwnpool [^']*'[^']*'[^']*'" | tr -d "'" | cut -c 9- >"$work/advice"
-check "the advice for a duplicated pool resets it" xargs "$tool" <"$work/advice" >/dev/null
+check "the advice for a duplicated pool repairs it" xargs "$tool" <"$work/advice" >/dev/null
 check "into one line" test "$(grep -vc '#' "$work/damaged")" -eq 1
-check "which answers again" test -z "$("$tool" --state "$work/damaged" list)"
+check "which answers again, its names in use" test "$("$tool" --state "$work/damaged" list | wc -l)" -eq 2
 
 # What a damaged record says is never trusted either.
 state=$work/records
@@ -115,12 +115,32 @@ a record of a free address is refused|3|W status 20:30:12:34:56:78:9a:bc||a reco
 as is a damaged one|3|W list||line [0-9]+: |=
 and no change is made over them|3|W alloc||the file is left as it is|=
 nor a release|3|W release --owner vm 20:20:12:34:56:78:9a:bc||the file is left as it is|=
+status names each of them, exit 3|3|W status|line [0-9]+: a record of 20:30:12:34:56:78:9a:bc, which its pool does not hold allocated line [0-9]+: address record damaged|[0-9] line\(s\) of $work/records cannot be trusted|=
+a repair drops them, keeping them beside the state|0|W repair|^repaired: 2 record\(s\) dropped.* kept in $work/records.damaged-[0-9TZ]+-repair$||~
+and the owner's record stands|0|W list --owner vm|^20:20:12:34:56:78:9a:bc$||=
 !state=$work/single; W take --owner vm 24:00:12:34:56:78:9a:bc; grep '^A 2400' "$state" >"$work/unpaired"
 !state=$work/pair; W alloc --pair --owner vm; sed -i '/^A 2400/d' "$state"; cat "$work/unpaired" >>"$state"
 a pair's record whose partner does not name it back is refused|3|W list --owner vm||a record pairing 20:00:12:34:56:78:9a:bc with 24:00:12:34:56:78:9a:bc, which is no partner of it|=
+a repair keeps its owner, without the link|0|W repair; W list --long|^repaired: 1 record\(s\) kept without a partner.* 20:00:12:34:56:78:9a:bc  vm +- +-$||~
 !state=$work/records
 !cp "$work/records.good" "$state"; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 decode needs no state, so a damaged one only leaves out the partner|0|W decode 20:05:12:34:56:78:9a:bc|index 5$||=
 or one that is no file|0|"$tool" --state "$work" decode 20:05:12:34:56:78:9a:bc|index 5$||
+!state=$work/paired; W alloc --pair --owner vm1 2; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
+a damaged pool's partners point to that pool's reset|3|W list --page 1||pool 24:00:12:34:56:78:9a:bc; to give up its addresses, reset that pool with .* init --page 0 --force'|=
+which succeeds|0|W init --page 0 --force|^reset pool 20:00:12:34:56:78:9a:bc .* kept in $work/paired.damaged-||~
+and the partners keep their owners, without the link|0|W list --long --page 1|^ADDRESS .* 24:00:12:34:56:78:9a:bc  vm1 +- +- 24:01:12:34:56:78:9a:bc  vm1 +- +-$||=
+!sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1e/' "$state"; W init --force; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
+a second reset within a second keeps its lines under a name of its own|0|W init --force >/dev/null; set -- "$work"/paired.damaged-*; echo $#|^3$||~
+!state=$work/twice; W alloc --owner a; grep '^01' "$state" >"$work/older"; W alloc --owner b; sed -i "4r $work/older" "$state"
+a pool kept twice points to a repair|3|W alloc||the same pool is on line 6 too; the file is left as it is; 'wwnpool --state '$work/twice' repair'|=
+which merges the copies, keeping every name in use in either|0|W repair >/dev/null; W list --long|20:00:12:34:56:78:9a:bc  a +- +- 20:01:12:34:56:78:9a:bc  b ||~
+!state=$work/cut; W alloc --pair --owner vm1; W release --owner vm1; sed -i '$d' "$state"; sed -i '$d' "$state"
+a file cut at a line's end is refused, with a repair as the way out|3|W alloc||$work/cut: the file ends without its closing line, so lines at its end may be lost; the file is left as it is; 'wwnpool --state '$work/cut' repair'|=
+which seals it anew, saying what may be lost|0|W repair|^repaired: the file sealed anew: .* may have been lost||~
+and the rest it still records stands|0|W status 20:00:12:34:56:78:9a:bc|free \(resting since||=
+!state=$work/emptied; W alloc; sed -i '1s/format 3/format 2/; $d' "$state"
+a file of the format before the closing line still reads|0|W status|1 +1023$||=
+a redirect into the state, which empties it, is no fresh state|3|W alloc >"$state"||$work/emptied is empty, so it is no state file; nothing was changed|
 ROWS
 finish

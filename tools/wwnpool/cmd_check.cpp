@@ -75,14 +75,10 @@ int cmd_check(Context &ctx) {
                 locals[revevidozi::origin_of(*line.base).local.value()].push_back({file, line.line});
                 pools[line.base->value()].push_back({file, line.line});
             }
-            if (!line.problem.empty()) {
-                findings.push_back({"damaged", file, {{file, line.line}}, line.problem});
-            }
         }
-        for (const auto &line : state->record_lines()) {
-            if (!line.problem.empty()) {
-                findings.push_back({"damaged", file, {{file, line.line}}, line.problem});
-            }
+        for (const auto &line : state->untrusted()) {
+            findings.push_back({"damaged", file, {{file, line.line}}, line.problem});
+            exit = kBadState; // as status says of it
         }
     }
     for (const auto &[local, places] : locals) {

@@ -5,7 +5,6 @@
 #include "pool_address.hpp"
 #include "rest_period.hpp"
 
-#include <algorithm>
 #include <ctime>
 #include <iomanip>
 #include <iostream>
@@ -56,16 +55,22 @@ int pools_status(Context &ctx) {
         }
         json["pools"].push_back(row);
     }
+    // Records and the closing line that cannot be trusted: pools' rows show theirs.
+    const std::vector<StateFile::Untrusted> untrusted = state.untrusted();
+    json["untrusted"] = Json::array();
+    for (const auto &line : untrusted) {
+        json["untrusted"].push_back({{"line", line.line}, {"problem", line.problem}});
+        if (!args.json && line.kind != StateFile::Untrusted::kPoolLine) {
+            out.text() << (line.line == 0 ? "" : "line " + std::to_string(line.line) + ": ") << line.problem << '\n';
+        }
+    }
     if (args.json) {
         emit(out, json);
     }
-    // The rest is still shown; the damage is in its rows and summed up here.
-    const auto bad =
-        std::count_if(state.pools().begin(), state.pools().end(), [](const PoolLine &l) { return !l.pool; });
-    if (bad != 0) {
-        std::cerr << "wwnpool: " << bad << " line(s) of " << shown(state.path().string())
-                  << " cannot be trusted; changes are refused until 'wwnpool init --page P --force' resets that pool "
-                     "or the line is repaired by hand\n";
+    if (!untrusted.empty()) {
+        std::cerr << "wwnpool: " << untrusted.size() << " line(s) of " << shown(state.path().string())
+                  << " cannot be trusted; changes are refused until 'wwnpool repair' mends the records and the "
+                     "closing line and 'wwnpool init --page P --force' resets a pool whose line is damaged\n";
         return kBadState;
     }
     return kDone;

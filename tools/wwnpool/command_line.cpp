@@ -68,7 +68,13 @@ const Command kCommands[] = {
      "Reads the state files of several hosts (collected by whatever means) and reports, one finding a line, "
      "every local WWN in more than one file (cloned hosts that share a MAC hand out the same names), every pool "
      "present twice, and every damaged line. Exit code 0 when clean, 1 when it found a conflict, 3 when a file "
-     "cannot be read. It only reads."},
+     "cannot be read or has a line that cannot be trusted. It only reads."},
+    {"repair", cmd_repair, kChangeState, 0, nullptr, "drop the records that fail their checks, keep every pool",
+     "Mends what can be mended without freeing a name: drops owner, pair and rest records that fail their checks "
+     "(a record whose only fault is its partner keeps its owner; a free address whose rest record is damaged rests "
+     "from now on), merges copies of a pool into one that holds every name either holds, and writes the closing "
+     "line again. The lines dropped or changed are kept in a file beside the state, named in the message. A pool "
+     "line that cannot be read is left as it is: only 'init --force' resets that pool."},
     {"local", cmd_local, kReadState | kLocalWwn, 0, nullptr, "show the local WWN that names this host's pools",
      "Prints the local WWN that names this host's pools and where it comes from: --local, WWNPOOL_LOCAL, the "
      "pools already in the state file, or a network interface (and whether its MAC is universally or locally "

@@ -22,5 +22,6 @@ int cmd_dump(Context &ctx);
 int cmd_local(Context &ctx);
 int cmd_scan(Context &ctx);
 int cmd_check(Context &ctx);
+int cmd_repair(Context &ctx);
 
 } // namespace wwnpool

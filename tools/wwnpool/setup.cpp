@@ -24,13 +24,21 @@ StateLocation state_location(const Args &args) {
     return {kHostState, true};
 }
 
-// How to get past a line that cannot be trusted: resetting its pool.
-std::string reset_advice(const std::optional<revevidozi::Wwn> &base, const StateLocation &location) {
-    if (!base) {
+// How to get past a line that cannot be trusted: the command that does it,
+// quoted to paste.
+std::string advice(const UntrustedLine &refusal, const StateLocation &location) {
+    const std::string state = location.host_default ? "" : " --state " + shell_quoted(location.path.string());
+    switch (refusal.remedy) {
+    case Remedy::kByHand:
         return "; it cannot tell which pool it held, so repair or remove that line by hand";
+    case Remedy::kRepair:
+        return "; 'wwnpool" + state +
+               " repair' drops the records that fail their checks and keeps every pool (and the dropped lines, "
+               "in a file beside the state)";
+    case Remedy::kReset:
+        break;
     }
-    const revevidozi::PoolOrigin origin = revevidozi::origin_of(*base);
-    const std::string state = location.host_default ? "" : " --state '" + shown(location.path.string()) + "'";
+    const revevidozi::PoolOrigin origin = revevidozi::origin_of(*refusal.base);
     return "; to give up its addresses, reset that pool with 'wwnpool" + state + " --local " + origin.local.str() +
            " init --page " + std::to_string(origin.page) + " --force' (all its addresses become free)";
 }
@@ -88,7 +96,7 @@ int run_command(Runner run, unsigned needs, const Args &args, Output &out) {
     try {
         return run(context);
     } catch (const UntrustedLine &refusal) {
-        throw Failure(refusal.exit, refusal.what() + reset_advice(refusal.base, state_location(args)));
+        throw Failure(refusal.exit, refusal.what() + advice(refusal, state_location(args)));
     }
 }
 

@@ -37,7 +37,17 @@ StateFile::StateFile(StateLocation location, Access access)
     if (access == Access::kChange) {
         lock();
     }
-    text_ = parse_state_text(read_all(), kMaxUnreadableLines);
+    bool exists = false;
+    const std::string data = read_all(&exists);
+    text_ = parse_state_text(data, kMaxUnreadableLines);
+    if (exists && text_.format == 0) {
+        // A redirect into the state file empties it before the tool runs:
+        // taken for a fresh state, it would hand out every name again.
+        throw Failure(kBadState, shown(target_.string()) +
+                                     (data.empty() ? " is empty" : " does not begin with a wwnpool state header") +
+                                     ", so it is no state file; nothing was changed; check that --state names the "
+                                     "right file, or remove it to begin a new state");
+    }
     if (text_.unreadable > kMaxUnreadableLines) {
         throw Failure(kBadState, shown(target_.string()) + " has more than " + std::to_string(kMaxUnreadableLines) +
                                      " lines that are not pool blocks; check that --state names the right file");
@@ -101,15 +111,17 @@ void StateFile::lock() {
     }
 }
 
-std::string StateFile::read_all() {
+std::string StateFile::read_all(bool *exists) {
     // O_NONBLOCK: a FIFO put there since the check must not hang the reader.
     const int fd = ::open(target_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
+            *exists = false;
             return {}; // no state yet
         }
         fail_io("cannot read", target_, errno);
     }
+    *exists = true;
     std::string data;
     try {
         struct stat st {};
@@ -158,9 +170,11 @@ void StateFile::check_pools() {
         if (!fresh) {
             PoolLine &other = *first->second;
             line.problem = "the pool of line " + std::to_string(other.line) + " again";
+            line.copy = line.pool.has_value();
             line.pool.reset();
             if (other.pool) {
                 other.problem = "the same pool is on line " + std::to_string(line.line) + " too";
+                other.copy = true;
                 other.pool.reset();
             }
         }
@@ -179,11 +193,6 @@ void StateFile::check_records() {
             line.problem = "a second record for " + line.record->address.str();
         }
     }
-    const auto allocated = [&](const revevidozi::Wwn &address) {
-        const auto base = pool_base_of(address);
-        PoolLine *line = base ? find(*base) : nullptr;
-        return line != nullptr && line->pool && line->pool->in_use(address);
-    };
     for (auto &line : text_.records) {
         if (!line.problem.empty()) {
             continue;
@@ -217,6 +226,12 @@ void StateFile::check_records() {
     }
 }
 
+bool StateFile::allocated(const revevidozi::Wwn &address) {
+    const auto base = pool_base_of(address);
+    PoolLine *line = base ? find(*base) : nullptr;
+    return line != nullptr && line->pool && line->pool->in_use(address);
+}
+
 PoolLine *StateFile::find(const revevidozi::Wwn &base) {
     for (auto &line : text_.pools) {
         if (line.base == base) {
@@ -226,40 +241,73 @@ PoolLine *StateFile::find(const revevidozi::Wwn &base) {
     return nullptr;
 }
 
-void StateFile::refuse(int line, const std::string &problem, const std::optional<revevidozi::Wwn> &base,
-                       const std::string &consequence) const {
-    throw UntrustedLine(shown(location_.path.string()) + " line " + std::to_string(line) + ": " + problem + consequence,
-                        base);
-}
-
-PoolLine *StateFile::trusted(const revevidozi::Wwn &base) {
-    const std::string consequence = ", so nothing can be said about pool " + base.str();
-    for (const auto &line : text_.records) {
-        if (!line.problem.empty() && (!line.base || line.base == base)) {
-            refuse(line.line, line.problem, line.base, consequence);
+std::vector<StateFile::Untrusted> StateFile::untrusted() const {
+    std::vector<Untrusted> found;
+    std::map<std::uint64_t, bool> pool_trusted; // by base, for the lines that are there
+    std::map<std::uint64_t, bool> copies_read;  // every line of the base reads on its own: a repair merges them
+    for (const auto &line : text_.pools) {
+        if (line.base) {
+            const auto [entry, fresh] = pool_trusted.emplace(line.base->value(), line.pool.has_value());
+            entry->second = entry->second && line.pool.has_value();
+            const auto [copies, first] = copies_read.emplace(line.base->value(), line.copy);
+            copies->second = copies->second && line.copy;
         }
     }
-    PoolLine *found = nullptr;
-    for (auto &line : text_.pools) {
-        if (!line.base || (line.base == base && !line.pool)) {
-            refuse(line.line, line.problem, line.base, consequence);
+    for (const auto &line : text_.pools) {
+        if (!line.pool) {
+            const Remedy remedy = !line.base                           ? Remedy::kByHand
+                                  : copies_read.at(line.base->value()) ? Remedy::kRepair
+                                                                       : Remedy::kReset;
+            found.push_back({line.line, line.problem, remedy, line.base, line.base, Untrusted::kPoolLine});
         }
-        if (line.base == base && found == nullptr) {
-            found = &line;
+    }
+    const auto damaged_pool = [&](const std::optional<revevidozi::Wwn> &base) {
+        const auto entry = base ? pool_trusted.find(base->value()) : pool_trusted.end();
+        return entry != pool_trusted.end() && !entry->second;
+    };
+    for (const auto &line : text_.records) {
+        if (line.problem.empty()) {
+            continue;
         }
+        // Resetting a damaged pool settles the records that depend on it.
+        const auto partner_base =
+            line.record && line.record->partner ? pool_base_of(*line.record->partner) : std::nullopt;
+        const auto reset_base = damaged_pool(line.base)      ? line.base
+                                : damaged_pool(partner_base) ? partner_base
+                                                             : std::nullopt;
+        found.push_back({line.line, line.problem, reset_base ? Remedy::kReset : Remedy::kRepair,
+                         reset_base ? reset_base : line.base, line.base, Untrusted::kRecordLine});
+    }
+    // A line damaged on its own changes the CRC too; its own problem says more.
+    if (!text_.closing_problem.empty() && !(text_.only_changed && !found.empty())) {
+        found.push_back({text_.closing_line, text_.closing_problem, Remedy::kRepair, std::nullopt, std::nullopt,
+                         Untrusted::kClosingLine});
     }
     return found;
 }
 
-void StateFile::require_trustworthy(const std::optional<revevidozi::Wwn> &spared) const {
-    for (const auto &line : text_.pools) {
-        if (!line.pool && !(spared && line.base == spared)) {
-            refuse(line.line, line.problem, line.base, "; the file is left as it is");
+void StateFile::refuse(const Untrusted &line, const std::string &consequence) const {
+    const std::string where = line.line == 0 ? "" : " line " + std::to_string(line.line);
+    throw UntrustedLine(shown(location_.path.string()) + where + ": " + line.problem + consequence, line.remedy,
+                        line.base);
+}
+
+PoolLine *StateFile::trusted(const revevidozi::Wwn &base) {
+    for (const auto &line : untrusted()) {
+        if (line.kind == Untrusted::kClosingLine || !line.spoils || line.spoils == base) {
+            refuse(line, ", so nothing can be said about pool " + base.str());
         }
     }
-    for (const auto &line : text_.records) {
-        if (!line.problem.empty() && !(spared && line.base == spared)) {
-            refuse(line.line, line.problem, line.base, "; the file is left as it is");
+    return find(base);
+}
+
+void StateFile::require_trustworthy(const std::optional<revevidozi::Wwn> &spared) const {
+    for (const auto &line : untrusted()) {
+        // A reset of `spared` drops its lines and the links into it.
+        const bool settled =
+            spared && line.kind != Untrusted::kClosingLine && (line.spoils == spared || line.base == spared);
+        if (!settled) {
+            refuse(line, "; the file is left as it is");
         }
     }
 }
@@ -280,35 +328,46 @@ std::filesystem::path StateFile::keep_damaged(const revevidozi::Wwn &base) const
         }
     }
     for (const auto &line : text_.records) {
-        if (line.base == base && !line.problem.empty()) {
+        const bool linked = line.record && line.record->partner && pool_base_of(*line.record->partner) == base;
+        if (!line.problem.empty() && (line.base == base || linked)) {
             lines += line.text + '\n';
         }
     }
-    if (lines.empty()) {
-        return {};
-    }
+    char bare[17];
+    std::snprintf(bare, sizeof bare, "%016llx", static_cast<unsigned long long>(base.value()));
+    return lines.empty() ? fs::path()
+                         : keep_lines("the damaged lines of pool " + base.str() + " in " + target_.string() +
+                                          ", as they were when the pool was reset",
+                                      bare, lines);
+}
+
+fs::path StateFile::keep_lines(const std::string &what, const std::string &tag, const std::string &lines) const {
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm parts{};
     ::gmtime_r(&now, &parts);
     std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &parts);
-    char bare[17];
-    std::snprintf(bare, sizeof bare, "%016llx", static_cast<unsigned long long>(base.value()));
-    fs::path copy = target_.string() + ".damaged-" + stamp + "-" + bare;
-    const std::string text = "# the damaged lines of pool " + base.str() + " in " + target_.string() +
-                             ", as they were when the pool was reset\n" + lines;
-    const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 || !write_fully(fd, text) || ::fsync(fd) != 0) {
-        const int error = errno;
-        if (fd >= 0) {
-            ::close(fd);
-            ::unlink(copy.c_str());
+    const std::string text = "# " + what + "\n" + lines;
+    const std::string stem = target_.string() + ".damaged-" + stamp + "-" + tag;
+    // A name of its own even for a second keep within the same second.
+    for (int n = 0;; ++n) {
+        const fs::path copy = n == 0 ? fs::path(stem) : fs::path(stem + "." + std::to_string(n));
+        const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST && n < 1000) {
+            continue;
         }
-        throw Failure(kBadState, "cannot keep the damaged lines in " + shown(copy.string()) + ": " +
-                                     std::strerror(error) + "; nothing was changed");
+        if (fd < 0 || !write_fully(fd, text) || ::fsync(fd) != 0) {
+            const int error = errno;
+            if (fd >= 0) {
+                ::close(fd);
+                ::unlink(copy.c_str());
+            }
+            throw Failure(kBadState, "cannot keep the damaged lines in " + shown(copy.string()) + ": " +
+                                         std::strerror(error) + "; nothing was changed");
+        }
+        ::close(fd);
+        return copy;
     }
-    ::close(fd);
-    return copy;
 }
 
 PoolLine &StateFile::reset(revevidozi::Pool pool) {
@@ -320,7 +379,17 @@ PoolLine &StateFile::reset(revevidozi::Pool pool) {
     first->pool = std::move(pool);
     first->problem.clear();
     std::erase_if(text_.pools, [&](const PoolLine &l) { return l.base == base && &l != first; });
-    std::erase_if(text_.records, [&](const RecordLine &l) { return l.base == base; });
+    for (const auto &line : text_.records) {
+        // A name elsewhere paired with one of this pool keeps its owner; only the link goes.
+        const bool linked = line.record && line.record->partner && pool_base_of(*line.record->partner) == base;
+        if (linked && line.base != base && !line.problem.empty() && allocated(line.record->address) &&
+            !line.record->owner.empty() && !records_.contains(line.record->address.value())) {
+            records_[line.record->address.value()] = {line.record->address, std::nullopt, line.record->owner};
+        }
+    }
+    std::erase_if(text_.records, [&](const RecordLine &l) {
+        return l.base == base || (l.record && l.record->partner && pool_base_of(*l.record->partner) == base);
+    });
     // Its addresses are free now: they have no owners, and no partners elsewhere.
     std::erase_if(records_, [&](const auto &entry) { return pool_base_of(entry.second.address) == base; });
     std::erase_if(rests_, [&](const auto &entry) { return pool_base_of(revevidozi::Wwn(entry.first)) == base; });
@@ -331,6 +400,103 @@ PoolLine &StateFile::reset(revevidozi::Pool pool) {
     }
     std::erase_if(records_, [](const auto &entry) { return !entry.second.partner && entry.second.owner.empty(); });
     return *first;
+}
+
+Repair StateFile::repair() {
+    Repair done;
+    done.resealed = !text_.closing_problem.empty();
+    text_.closing_problem.clear();
+    std::string dropped_lines;
+    // Copies of one pool that each read: every name in use in either stays in use.
+    for (auto &line : text_.pools) {
+        std::vector<PoolLine *> copies;
+        for (auto &other : text_.pools) {
+            if (other.base && other.base == line.base) {
+                copies.push_back(&other);
+            }
+        }
+        std::vector<PoolLine> reread;
+        for (const PoolLine *copy : copies) {
+            reread.push_back(read_pool_line(copy->line, copy->text));
+        }
+        if (copies.size() < 2 || &line != copies.front() ||
+            !std::all_of(reread.begin(), reread.end(), [](const PoolLine &l) { return l.pool.has_value(); })) {
+            continue;
+        }
+        revevidozi::Pool merged = std::move(*reread.front().pool);
+        for (std::size_t i = 1; i < reread.size(); ++i) {
+            for (const auto &address : reread[i].pool->allocated()) {
+                if (!merged.in_use(address)) {
+                    merged.take(address);
+                }
+            }
+        }
+        for (std::size_t i = 1; i < copies.size(); ++i) {
+            dropped_lines += copies[i]->text + '\n';
+        }
+        line.pool = std::move(merged);
+        line.problem.clear();
+        std::erase_if(text_.pools, [&](const PoolLine &l) { return l.base == line.base && &l != &line; });
+        ++done.merged;
+    }
+    // The records again, from the lines, the first of an address winning.
+    const auto pool_damaged = [&](const std::optional<revevidozi::Wwn> &base) {
+        const PoolLine *line = base ? find(*base) : nullptr;
+        return line != nullptr && !line->pool;
+    };
+    records_.clear();
+    rests_.clear();
+    std::vector<RecordLine> waiting; // on a damaged pool, whose reset settles them
+    for (auto &line : text_.records) {
+        const auto partner_base =
+            line.record && line.record->partner ? pool_base_of(*line.record->partner) : std::nullopt;
+        if (pool_damaged(line.base) || pool_damaged(partner_base)) {
+            waiting.push_back(line);
+            continue;
+        }
+        const auto address = record_address(line.text);
+        if (line.record && allocated(line.record->address) && !records_.contains(line.record->address.value())) {
+            records_.emplace(line.record->address.value(), *line.record);
+        } else if (line.rest && address && !allocated(*address) && !rests_.contains(address->value())) {
+            rests_.emplace(address->value(), line.rest->since);
+        } else if (line.text.starts_with("R ") && address && !line.rest && pool_base_of(*address) &&
+                   find(*pool_base_of(*address)) != nullptr && !allocated(*address) &&
+                   !rests_.contains(address->value())) {
+            // Since when it rests is lost; resting from now keeps it out of use the longest.
+            rests_.emplace(address->value(), static_cast<std::int64_t>(std::time(nullptr)));
+            dropped_lines += line.text + '\n';
+            ++done.rested;
+        } else {
+            dropped_lines += line.text + '\n';
+            ++done.dropped;
+        }
+    }
+    // A link must hold both ways; otherwise each side keeps only its owner.
+    std::vector<std::uint64_t> unlink;
+    for (const auto &[address, record] : records_) {
+        if (record.partner) {
+            const auto back = records_.find(record.partner->value());
+            if (back == records_.end() || back->second.partner != record.address ||
+                !are_partners(record.address, *record.partner)) {
+                unlink.push_back(address);
+            }
+        }
+    }
+    for (const std::uint64_t address : unlink) {
+        AddressRecord &record = records_.at(address);
+        dropped_lines += record_text(record) + '\n';
+        record.partner.reset();
+        ++(record.owner.empty() ? done.dropped : done.unlinked);
+        if (record.owner.empty()) {
+            records_.erase(address);
+        }
+    }
+    text_.records = std::move(waiting);
+    if (!dropped_lines.empty()) {
+        done.kept = keep_lines("the lines of " + target_.string() + " that a repair dropped or changed, as they were",
+                               "repair", dropped_lines);
+    }
+    return done;
 }
 
 const AddressRecord *StateFile::record(const revevidozi::Wwn &address) const {
@@ -400,7 +566,7 @@ std::optional<revevidozi::Wwn> StateFile::recorded_local() const {
 }
 
 void StateFile::save() {
-    const std::string data = state_text(text_.comments, text_.pools, records_, rests_);
+    const std::string data = state_text(text_.comments, text_.pools, records_, rests_, text_.records);
     try {
         replace_file(target_, data, owner_);
     } catch (const NotDurable &e) {

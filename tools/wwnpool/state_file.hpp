@@ -21,13 +21,27 @@
 
 namespace wwnpool {
 
-// A line that cannot be trusted stands in the way: `base` is the pool it
-// belongs to, when that can be told, so that the caller can say how to
-// reset it.
+// A line that cannot be trusted stands in the way. Its remedy: a damaged
+// pool line costs its pool (reset `base`, every name free); records and the
+// closing line are repaired, keeping every block; a line that names no pool
+// is mended by hand.
+enum class Remedy { kReset, kRepair, kByHand };
+
 struct UntrustedLine : Failure {
+    Remedy remedy;
     std::optional<revevidozi::Wwn> base;
-    UntrustedLine(const std::string &message, const std::optional<revevidozi::Wwn> &pool)
-        : Failure(kBadState, message), base(pool) {}
+    UntrustedLine(const std::string &message, Remedy how, const std::optional<revevidozi::Wwn> &pool)
+        : Failure(kBadState, message), remedy(how), base(pool) {}
+};
+
+// What a repair did.
+struct Repair {
+    std::filesystem::path kept; // the dropped lines, as they were; empty when none
+    int dropped = 0;            // records gone
+    int unlinked = 0;           // records kept without their partner
+    int rested = 0;             // damaged rest records whose address now rests from now on
+    int merged = 0;             // pools whose copies were merged
+    bool resealed = false;      // the closing line was missing or wrong
 };
 
 enum class Access { kRead, kChange };
@@ -67,8 +81,29 @@ class StateFile {
     // its path, or an empty one when the pool has no damaged line.
     std::filesystem::path keep_damaged(const revevidozi::Wwn &base) const;
 
-    // A fresh pool in place of every line of its base.
+    // A fresh pool in place of every line of its base. A record elsewhere
+    // that pairs an address with one of this pool keeps its owner and loses
+    // the link.
     PoolLine &reset(revevidozi::Pool pool);
+
+    // Drops the records that fail their checks (keeping the owner of one
+    // whose only fault is its partner), rests afresh a free address whose rest
+    // record is damaged, merges copies of a pool that each read (a name in use
+    // in either stays in use), and seals the file anew. Pool lines that
+    // cannot be read stay as they are: only a reset gets past them.
+    Repair repair();
+
+    // Every line that cannot be trusted, in file order: its number, problem
+    // and remedy.
+    struct Untrusted {
+        int line; // 0: none (the closing line is missing)
+        std::string problem;
+        Remedy remedy;
+        std::optional<revevidozi::Wwn> base;                     // the pool to reset, for Remedy::kReset
+        std::optional<revevidozi::Wwn> spoils;                   // the pool whose answers it spoils; none: every pool
+        enum Kind { kPoolLine, kRecordLine, kClosingLine } kind; // a closing line spoils every pool
+    };
+    std::vector<Untrusted> untrusted() const;
 
     // The owner and partner recorded for an allocated address, if any.
     const AddressRecord *record(const revevidozi::Wwn &address) const;
@@ -96,11 +131,12 @@ class StateFile {
 
   private:
     [[noreturn]] void fail_io(const std::string &what, const std::filesystem::path &file, int error) const;
-    [[noreturn]] void refuse(int line, const std::string &problem, const std::optional<revevidozi::Wwn> &base,
-                             const std::string &consequence) const;
+    [[noreturn]] void refuse(const Untrusted &line, const std::string &consequence) const;
+    std::filesystem::path keep_lines(const std::string &what, const std::string &tag, const std::string &lines) const;
+    bool allocated(const revevidozi::Wwn &address);
     void check_kind(const struct stat &st) const;
     void lock();
-    std::string read_all();
+    std::string read_all(bool *exists);
     void check_pools();
     void check_records();
 

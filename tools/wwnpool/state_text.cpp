@@ -3,6 +3,8 @@
 #include "pool_address.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 
 namespace wwnpool {
 namespace {
@@ -12,13 +14,35 @@ constexpr std::size_t kBaseDigitsFrom = std::size_t{2} * WWN_POOL_CFG_BASE_OFFSE
 constexpr std::size_t kBaseDigitsEnd = kBaseDigitsFrom + 16; // all up to and including the base
 
 // Format 1 had only pool lines; format 2 adds address records, which format 1
-// tools refuse as damaged lines rather than drop. Every line of the header
-// starts with kOwnPrefix, so that it is told from the comments people add.
+// tools refuse as damaged lines rather than drop; format 3 adds the closing
+// line, which earlier tools read as part of the header. Every line of the
+// header starts with kOwnPrefix, so that it is told from people's comments.
 constexpr std::string_view kOwnPrefix = "# wwnpool state";
+constexpr std::string_view kClosingPrefix = "# wwnpool state end: ";
+constexpr int kFormat = 3;
 constexpr const char *kHeader =
-    "# wwnpool state, format 2: a pool per line, its 152-byte block as 304 hex digits; then\n"
+    "# wwnpool state, format 3: a pool per line, its 152-byte block as 304 hex digits; then\n"
     "# wwnpool state: A <address> <partner or -> <owner as hex or -> <CRC-32>: an owner, a pair;\n"
-    "# wwnpool state: R <address> <released at, seconds since 1970> <CRC-32>: an address that rests.\n";
+    "# wwnpool state: R <address> <released at, seconds since 1970> <CRC-32>: an address that rests;\n"
+    "# wwnpool state: last, the count of pool and record lines and the CRC-32 of them all.\n";
+
+std::string closing_line(std::size_t lines, std::string_view content) {
+    char crc[9];
+    std::snprintf(crc, sizeof crc, "%08x",
+                  crc32ForBuf(reinterpret_cast<const std::uint8_t *>(content.data()),
+                              static_cast<std::uint32_t>(content.size())));
+    return std::string(kClosingPrefix) + std::to_string(lines) + " lines, CRC-32 " + crc;
+}
+
+// The format a header line names ("format N"); 1 for the first, which names none.
+int header_format(std::string_view text) {
+    const std::size_t at = text.find("format ");
+    int format = 1;
+    if (at != std::string_view::npos) {
+        std::from_chars(text.data() + at + 7, text.data() + text.size(), format);
+    }
+    return format;
+}
 
 bool all_hex(std::string_view s) {
     return s.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
@@ -92,6 +116,10 @@ PoolLine read_pool_line(int number, std::string_view text) {
 
 StateText parse_state_text(std::string_view data, int max_unreadable) {
     StateText state;
+    std::string content;        // the pool and record lines, as the closing line seals them
+    std::size_t lines = 0;      // how many
+    std::string closing;        // what a closing line there says, if any
+    bool after_closing = false; // a pool or record line follows it
     for (int number = 1; !data.empty() && state.unreadable <= max_unreadable; ++number) {
         const std::size_t end = data.find('\n');
         std::string_view text = data.substr(0, end);
@@ -102,16 +130,41 @@ StateText parse_state_text(std::string_view data, int max_unreadable) {
         if (text.empty()) {
             continue;
         }
+        if (number == 1 && text.starts_with(kOwnPrefix)) {
+            state.format = header_format(text);
+        }
+        if (text.starts_with(kClosingPrefix)) {
+            closing = text;
+            state.closing_line = number;
+            after_closing = false;
+            continue;
+        }
         if (text.front() == '#') {
             if (!text.starts_with(kOwnPrefix)) {
                 state.comments.emplace_back(text);
             }
-        } else if (is_record_line(text)) {
+            continue;
+        }
+        if (is_record_line(text)) {
             state.records.push_back(read_record_line(number, text));
             state.unreadable += state.records.back().base ? 0 : 1;
         } else {
             state.pools.push_back(read_pool_line(number, text));
             state.unreadable += state.pools.back().base ? 0 : 1;
+        }
+        content.append(text).push_back('\n');
+        ++lines;
+        after_closing = !closing.empty();
+    }
+    if (state.format >= kFormat) {
+        if (closing.empty()) {
+            state.closing_problem = "the file ends without its closing line, so lines at its end may be lost";
+        } else if (after_closing) {
+            state.closing_problem = "pool or record lines follow the closing line";
+        } else if (closing != closing_line(lines, content)) {
+            state.only_changed = closing.starts_with(std::string(kClosingPrefix) + std::to_string(lines) + " lines,");
+            state.closing_problem = "the closing line does not match the lines before it (" + std::to_string(lines) +
+                                    " pool and record lines), so lines may be lost or changed";
         }
     }
     return state;
@@ -127,22 +180,29 @@ std::string block_text(const revevidozi::Pool &pool) {
 
 std::string state_text(const std::vector<std::string> &comments, const std::list<PoolLine> &pools,
                        const std::map<std::uint64_t, AddressRecord> &records,
-                       const std::map<std::uint64_t, std::int64_t> &rests) {
+                       const std::map<std::uint64_t, std::int64_t> &rests, const std::vector<RecordLine> &untrusted) {
+    std::string content;
+    std::size_t lines = pools.size() + records.size() + rests.size();
+    for (const auto &line : pools) {
+        content += (line.pool ? block_text(*line.pool) : line.text) + '\n';
+    }
+    for (const auto &entry : records) {
+        content += record_text(entry.second) + '\n';
+    }
+    for (const auto &[address, since] : rests) {
+        content += rest_text({revevidozi::Wwn(address), since}) + '\n';
+    }
+    for (const auto &line : untrusted) {
+        if (!line.problem.empty()) {
+            content += line.text + '\n';
+            ++lines;
+        }
+    }
     std::string data = kHeader;
     for (const auto &comment : comments) {
         data += comment + '\n';
     }
-    for (const auto &line : pools) {
-        data += line.pool ? block_text(*line.pool) : line.text;
-        data += '\n';
-    }
-    for (const auto &entry : records) {
-        data += record_text(entry.second) + '\n';
-    }
-    for (const auto &[address, since] : rests) {
-        data += rest_text({revevidozi::Wwn(address), since}) + '\n';
-    }
-    return data;
+    return data + content + closing_line(lines, content) + '\n';
 }
 
 } // namespace wwnpool

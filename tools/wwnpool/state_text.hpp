@@ -25,6 +25,7 @@ struct PoolLine {
     std::optional<revevidozi::Wwn> base;  // the pool the line claims, when its base can be read
     std::optional<revevidozi::Pool> pool; // the pool, when the line can be trusted
     std::string problem;                  // why not
+    bool copy = false;                    // trusted on its own, but its pool has another line
 };
 
 // One address record line.
@@ -42,6 +43,10 @@ struct StateText {
     std::list<PoolLine> pools;         // a list: adding a pool never moves another
     std::vector<RecordLine> records;
     int unreadable = 0; // lines that name no pool, pool or record
+    int format = 0;     // the header's; 0 when the file has no header
+    int closing_line = 0;
+    std::string closing_problem; // a file of format 3 or later whose closing line is missing or wrong
+    bool only_changed = false;   // wrong, though the count of lines holds: a damaged line may explain it
 };
 
 // Reads the lines of a file's text; stops adding lines once more than
@@ -56,9 +61,12 @@ PoolLine read_pool_line(int number, std::string_view text);
 std::string block_text(const revevidozi::Pool &pool);
 
 // The whole file: header, comments, pool lines (a damaged one as it was
-// read), records and rest records in address order.
+// read), records and rest records in address order, the record lines that
+// cannot be trusted (those with a problem) as they were read, and the closing line:
+// the count of pool and record lines and the CRC-32 of them, so that a file
+// cut at a line's end is told from a whole one.
 std::string state_text(const std::vector<std::string> &comments, const std::list<PoolLine> &pools,
                        const std::map<std::uint64_t, AddressRecord> &records,
-                       const std::map<std::uint64_t, std::int64_t> &rests);
+                       const std::map<std::uint64_t, std::int64_t> &rests, const std::vector<RecordLine> &untrusted);
 
 } // namespace wwnpool

@@ -2,7 +2,7 @@
 # values of --page and --format.
 _wwnpool() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="init alloc take release status list decode dump scan check local"
+    local commands="init alloc take release status list decode dump scan check local repair"
     local global="--state --local --json --help --version"
     case $prev in
     --page) mapfile -t COMPREPLY < <(compgen -W "0 1 2 3 4 5 6 7" -- "$cur"); return ;;
