@@ -134,11 +134,15 @@ TEST(WwnpoolRecords, TextRoundTripsAndDamageIsNamed) {
     EXPECT_EQ(why, "address record damaged (CRC mismatch)");
     EXPECT_FALSE(parse_rest(rest.substr(0, 3) + "1" + rest.substr(4), &why));
     EXPECT_EQ(why, "rest record damaged (CRC mismatch)");
-    const std::string odd = "A 2003123456789abc - 766"; // an owner of one and a half bytes, sealed
-    char crc[9];
-    std::snprintf(crc, sizeof crc, "%08x", crc32ForBuf(reinterpret_cast<const std::uint8_t *>(odd.data()), 24));
-    EXPECT_FALSE(parse_record(odd + " " + crc, &why));
-    EXPECT_EQ(why, "address record with a bad owner");
+    // Owners that are no lowercase hex of bytes, sealed: one and a half bytes, uppercase.
+    for (const std::string body : {"A 2003123456789abc - 766", "A 2003123456789abc - 4A41"}) {
+        char crc[9];
+        std::snprintf(
+            crc, sizeof crc, "%08x",
+            crc32ForBuf(reinterpret_cast<const std::uint8_t *>(body.data()), static_cast<std::uint32_t>(body.size())));
+        EXPECT_FALSE(parse_record(body + " " + crc, &why)) << body;
+        EXPECT_EQ(why, "address record with a bad owner");
+    }
     EXPECT_EQ(record_address("A 2003123456789abc ??"), Wwn(0x2003123456789abcULL));
     EXPECT_FALSE(is_record_line("Apool"));
 }

@@ -114,9 +114,8 @@ allocate_pairs(revevidozi::Pool &ports, revevidozi::Pool &nodes, std::int32_t co
             pairs.emplace_back(port, node);
         }
     }
-    std::sort(rested.begin(), rested.end(), [](const auto &a, const auto &b) {
-        return std::pair(std::get<0>(a), std::get<1>(a).value()) < std::pair(std::get<0>(b), std::get<1>(b).value());
-    });
+    // The longest rested first; the lowest first among those released together.
+    std::ranges::sort(rested, {}, [](const auto &r) { return std::pair(std::get<0>(r), std::get<1>(r).value()); });
     std::vector<revevidozi::Wwn> used;
     for (const auto &[since, port, node] : rested) {
         if (pairs.size() < static_cast<std::size_t>(count)) {

@@ -15,7 +15,6 @@ std::vector<revevidozi::Wwn> wwn_operands(const Args &args) {
     std::unordered_set<std::uint64_t> seen;
     for (const auto &text : args.operands) {
         const revevidozi::Wwn address = parse_wwn(text);
-        pool_origin(address);
         if (!seen.insert(address.value()).second) {
             throw Failure(kBadUsage, address.str() + " is given twice; name each address once");
         }
