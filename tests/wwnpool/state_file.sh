@@ -37,11 +37,20 @@ a lock that is a symbolic link is never followed|3|"$tool" --state "$work/new" a
 so nothing is made where it points|0|test ! -e "$work/victim"|^$|^$|
 !chmod 640 "$state"
 a rewrite keeps the file's mode|0|W alloc >/dev/null; stat -c %a "$state"|^640$||~
+only those who may write the state may open its lock|0|stat -c %a "$state.lock"|^600$||
+!chmod 644 "$state.lock"; chmod 644 "$state"
+a lock an earlier version left readable is narrowed|0|W alloc >/dev/null; stat -c %a "$state.lock"|^600$||~
+!flock "$state.lock" sleep 1.5 &
+a change gives up after --wait, naming who holds the lock|3|W alloc --wait 0||^wwnpool: gave up after 0 s waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); nothing was changed$|=
+without a limit it waits, saying so once|0|W alloc 2>&1 >/dev/null|^wwnpool: waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); --wait SECONDS limits the wait$||~
 a new state's folders are made, with the umask's modes|0|"$tool" --state "$work/made/here/pools" alloc >/dev/null 2>&1; stat -c %a "$work/made/here" "$work/made/here/pools"|^755 644$||
 !head -c 17M /dev/zero | tr '\0' 0 >"$work/big"
 a file over 16 MiB is no state|3|timeout 10 "$tool" --state "$work/big" list||$work/big is larger than 16 MiB|
 !{ echo "# wwnpool state"; yes "$(grep -v "#" "$state" | head -n 1 | cut -c 1-32)" | head -n 100000; } >"$work/copies"
 countless copies of one pool's line are answered in time|3|timeout 60 "$tool" --state "$work/copies" status||100000 line\(s\) of $work/copies cannot be trusted; changes are refused until|
+!{ echo "# wwnpool state"; yes x | head -n 1000; } >"$work/junk"
+a thousand lines that name no pool are each reported|3|"$tool" --state "$work/junk" status||^wwnpool: 1000 line\(s\) of $work/junk cannot be trusted|
+one more, and the file is taken for another|3|echo x >>"$work/junk"; "$tool" --state "$work/junk" status||has more than 1000 lines that are not pool blocks; check that --state names the right file$|
 ROWS
 
 # Read-only answers never come from a line that cannot be trusted, and a

@@ -25,6 +25,7 @@ struct Args {
     std::optional<std::string> owner; // --owner
     Style style;                      // --format, --upper
     std::optional<std::string> rest;  // --rest
+    std::optional<unsigned> wait;     // --wait, seconds
 };
 
 } // namespace wwnpool

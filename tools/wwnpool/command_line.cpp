@@ -167,6 +167,11 @@ CommandLine parse_command_line(int argc, char **argv) {
             sub->add_option("--format", format, "colon (default), bare, sysfs, or vport for pairs")->type_name("FORM");
             sub->add_flag("--upper", args.style.upper, "uppercase hex digits");
         }
+        if ((command.needs & kChangeState) != 0) {
+            sub->add_option("--wait", args.wait, "give up after waiting this long for another change (default: wait)")
+                ->type_name("SECONDS")
+                ->check(CLI::Range(0U, 86400U));
+        }
         if (command.operands != nullptr) {
             sub->add_option(command.operands, args.operands)->type_name("");
         }

@@ -66,7 +66,11 @@ Context::Context(const Args &arguments, Output &output, unsigned needs)
 StateFile &Context::state() {
     if (!state_) {
         const bool change = (needs_ & kChangeState) != 0;
-        state_.emplace(location_, change ? Access::kChange : Access::kRead);
+        std::optional<std::chrono::seconds> wait;
+        if (args.wait) {
+            wait = std::chrono::seconds(*args.wait);
+        }
+        state_.emplace(location_, change ? Access::kChange : Access::kRead, wait);
         if ((needs_ & kTrusted) != 0) {
             state_->require_trustworthy();
         }

@@ -26,16 +26,30 @@ constexpr int kMaxUnreadableLines = 1000;
 
 } // namespace
 
-StateFile::StateFile(StateLocation location, Access access)
+StateFile::StateFile(StateLocation location, Access access, std::optional<std::chrono::seconds> wait)
     : location_(std::move(location)), target_(follow_symlinks(location_.path)) {
     struct stat st {};
+    std::optional<mode_t> mode;
     if (::lstat(target_.c_str(), &st) == 0) {
         check_kind(st);
+        mode = st.st_mode;
     } else if (errno != ENOENT) {
         fail_io("cannot read", target_, errno);
     }
     if (access == Access::kChange) {
-        lock();
+        try {
+            lock_.emplace(target_, mode, wait);
+        } catch (const Failure &failure) {
+            // Only the host's state gets advice on its permissions.
+            if (!location_.host_default || failure.exit != kBadState) {
+                throw;
+            }
+            const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+            if (::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EROFS)) {
+                fail_io("cannot change", target_, errno);
+            }
+            throw;
+        }
     }
     bool exists = false;
     const std::string data = read_all(&exists);
@@ -56,12 +70,6 @@ StateFile::StateFile(StateLocation location, Access access)
     check_records();
 }
 
-StateFile::~StateFile() {
-    if (lock_fd_ >= 0) {
-        ::close(lock_fd_); // releases the lock
-    }
-}
-
 void StateFile::check_kind(const struct stat &st) const {
     if (!S_ISREG(st.st_mode)) {
         throw Failure(kBadState,
@@ -71,43 +79,6 @@ void StateFile::check_kind(const struct stat &st) const {
         throw Failure(kBadState, shown(target_.string()) + " has " + std::to_string(st.st_nlink) +
                                      " hard links; the state must be one file: keep one name and remove the others, "
                                      "or use a symbolic link");
-    }
-}
-
-void StateFile::lock() {
-    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        fail_io("cannot create the folder of", target_, ec.value());
-    }
-    // Refused now rather than after the work: the new file is made in there.
-    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) != 0) {
-        fail_io("cannot change files in", folder, errno);
-    }
-    // Never follow a link here: one planted as the lock would make root
-    // create or open any file it points to.
-    const fs::path lock = target_.string() + ".lock";
-    constexpr int kFlags = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    lock_fd_ = ::open(lock.c_str(), O_RDWR | kFlags, 0644);
-    if (lock_fd_ < 0 && errno == EACCES) {
-        lock_fd_ = ::open(lock.c_str(), O_RDONLY | kFlags, 0644); // flock needs no write access
-    }
-    if (lock_fd_ < 0 && errno == ELOOP) {
-        throw Failure(kBadState, shown(lock.string()) + " is a symbolic link, which is never followed; remove it, "
-                                                        "then try again");
-    }
-    if (lock_fd_ < 0) {
-        fail_io("cannot open the lock file", lock, errno);
-    }
-    struct stat st {};
-    if (::fstat(lock_fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        throw Failure(kBadState, shown(lock.string()) + " is not a regular file; remove it, then try again");
-    }
-    while (::flock(lock_fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            fail_io("cannot lock", lock, errno);
-        }
     }
 }
 

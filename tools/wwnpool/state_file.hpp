@@ -1,16 +1,16 @@
 // The state file: the pools of one host and the records beside them (text
-// format in state_text.hpp). A change holds an exclusive lock on a companion
-// "<state>.lock" file (the state file itself is replaced on every change, so
-// it cannot carry the lock) for its whole read-modify-write, and replaces the
-// file atomically. Reading needs no lock: a reader sees the old file or the
-// new one, whole.
+// format in state_text.hpp). A change holds the state's lock (state_lock.hpp)
+// for its whole read-modify-write, and replaces the file atomically. Reading
+// needs no lock: a reader sees the old file or the new one, whole.
 #pragma once
 
 #include "atomic_file.hpp"
 #include "failure.hpp"
+#include "state_lock.hpp"
 #include "state_path.hpp"
 #include "state_text.hpp"
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -51,8 +51,7 @@ class StateFile {
     // Checks, locks (for a change) and reads the state; a missing file holds
     // no pools. A file that is not one regular file of sane size is refused
     // before anything is created, locked or read.
-    StateFile(StateLocation location, Access access);
-    ~StateFile();
+    StateFile(StateLocation location, Access access, std::optional<std::chrono::seconds> wait = std::nullopt);
     StateFile(const StateFile &) = delete;
     StateFile &operator=(const StateFile &) = delete;
 
@@ -135,14 +134,13 @@ class StateFile {
     std::filesystem::path keep_lines(const std::string &what, const std::string &tag, const std::string &lines) const;
     bool allocated(const revevidozi::Wwn &address);
     void check_kind(const struct stat &st) const;
-    void lock();
     std::string read_all(bool *exists);
     void check_pools();
     void check_records();
 
     StateLocation location_;
-    std::filesystem::path target_; // the file the path finally names
-    int lock_fd_ = -1;
+    std::filesystem::path target_;                   // the file the path finally names
+    std::optional<StateLock> lock_;                  // held by a change
     StateText text_;                                 // as read, damaged lines included
     std::map<std::uint64_t, AddressRecord> records_; // the trusted ones, by address
     std::map<std::uint64_t, std::int64_t> rests_;    // trusted rest records: address, since

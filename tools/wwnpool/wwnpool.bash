@@ -8,7 +8,7 @@ _wwnpool() {
     --page) mapfile -t COMPREPLY < <(compgen -W "0 1 2 3 4 5 6 7" -- "$cur"); return ;;
     --format) mapfile -t COMPREPLY < <(compgen -W "colon bare sysfs vport" -- "$cur"); return ;;
     --state) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
-    --local | --owner | --rest) return ;;
+    --local | --owner | --rest | --wait) return ;;
     esac
     local command="" word
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
@@ -17,13 +17,15 @@ _wwnpool() {
     local options=""
     case $command in
     "") mapfile -t COMPREPLY < <(compgen -W "$commands $global" -- "$cur"); return ;;
-    init) options="--page --force" ;;
-    alloc) options="--page --pair --owner --rest --format --upper" ;;
-    take) options="--owner --format --upper" ;;
-    release) options="--page --all --force --owner --format --upper" ;;
+    init) options="--page --force --wait" ;;
+    repair) options="--wait" ;;
+    alloc) options="--page --pair --owner --rest --format --upper --wait" ;;
+    take) options="--owner --format --upper --wait" ;;
+    release) options="--page --all --force --owner --format --upper --wait" ;;
     list) options="--page --long --owner --rest --format --upper" ;;
     status) options="--rest --format --upper" ;;
-    decode | scan) options="--format --upper" ;;
+    decode) options="--format --upper" ;;
+    scan) options="--format --upper --wait" ;;
     dump) options="--page" ;;
     esac
     if [[ $cur == -* || $command != check ]]; then
