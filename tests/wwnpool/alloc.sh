@@ -25,7 +25,7 @@ a free address cannot be released|1|W release 24:11:12:34:56:78:9a:bc||24:11:12:
 take is all or nothing|1|W take 24:11:12:34:56:78:9a:bc 24:10:12:34:56:78:9a:bc||24:10:12:34:56:78:9a:bc is already allocated; nothing was changed|=
 init of an existing pool asks for --force|1|W init||the pool of page 0 of 10:00:12:34:56:78:9a:bc already exists; add --force|=
 a pool cannot give more addresses than it has free|1|W alloc 1024||pool 20:00:12:34:56:78:9a:bc has only 1022 free addresses; ask for fewer|=
--- ends the options|0|W take -- 2f:ff:12:34:56:78:9a:bc|^taken 2f:ff:12:34:56:78:9a:bc$|^$|~
+-- ends the options|0|W take -- 2f:ff:12:34:56:78:9a:bc|^taken 2f:ff:12:34:56:78:9a:bc$|note: the local WWN 10:00:12:34:56:78:9a:bc holds a locally administered address|~
 --page=P works and NAA 5 pages too|0|W alloc --page=6|^51:23:45:67:89:ab:c8:00$||~
 
 # Pairs, owners and the forms other tools take.

@@ -21,7 +21,7 @@ release --all needs its page|2|W release --all||release --all frees a whole pool
 release --all keeps owned names unless forced|1|W release --all --page 0||holds addresses with owners \(1 without owner, 2 of 'vm1', 1 of 'vm2'\); nothing was changed|=
 release --all of a pool that is not there|1|W release --all --page 5||there is no pool 51:23:45:67:89:ab:c4:00 \(page 5 of 10:00:12:34:56:78:9a:bc\)|=
 list of a pool that is not there|1|W list --page 5||there is no pool 51:23:45:67:89:ab:c4:00.*'wwnpool status' lists the pools|=
-another host's name is refused, naming both hosts|2|W take 20:07:12:34:56:78:9a:bd||20:07:12:34:56:78:9a:bd is a name of the host 10:00:12:34:56:78:9a:bd, not of this host 10:00:12:34:56:78:9a:bc|=
+another host's name is refused, naming both hosts, pointing to decode|2|W take 20:07:12:34:56:78:9a:bd||20:07:12:34:56:78:9a:bd is a name of the host 10:00:12:34:56:78:9a:bd, not of this host 10:00:12:34:56:78:9a:bc .*; check the address \('wwnpool decode 20:07:12:34:56:78:9a:bd' tells where it comes from\)|=
 also for release|2|W release 20:02:12:34:56:78:9a:bd||is a name of the host 10:00:12:34:56:78:9a:bd|=
 a rest period must read|2|WWNPOOL_REST=5y W alloc||'5y' is not a rest period|=
 naming the owner releases both names of its pair|0|W release --owner vm1 24:00:12:34:56:78:9a:bc|^released 24:00:12:34:56:78:9a:bc released 20:00:12:34:56:78:9a:bc$||~

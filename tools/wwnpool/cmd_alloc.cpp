@@ -147,8 +147,8 @@ int cmd_alloc(Context &ctx) {
     const Resting resting{state, std::time(nullptr), ctx.rest_period()};
     const auto users = names_in_use();
     if (args.pair) {
-        revevidozi::Pool &ports = pool_of(*pool_line(state, local.wwn, page, true, &local));
-        revevidozi::Pool &nodes = pool_of(*pool_line(state, local.wwn, page ^ 1U, true, &local));
+        revevidozi::Pool &ports = pool_of(*pool_line(state, local, page, true));
+        revevidozi::Pool &nodes = pool_of(*pool_line(state, local, page ^ 1U, true));
         claim_names_in_use(state, ports, users);
         claim_names_in_use(state, nodes, users);
         const auto pairs = allocate_pairs(ports, nodes, count, resting);
@@ -165,7 +165,7 @@ int cmd_alloc(Context &ctx) {
         print_pairs(args, ctx.out, ports.base(), pairs);
         return kDone;
     }
-    revevidozi::Pool &pool = pool_of(*pool_line(state, local.wwn, page, true, &local));
+    revevidozi::Pool &pool = pool_of(*pool_line(state, local, page, true));
     claim_names_in_use(state, pool, users);
     const std::vector<revevidozi::Wwn> addresses = allocate_singles(pool, count, resting);
     for (const auto &address : addresses) {

@@ -21,7 +21,7 @@ int cmd_init(Context &ctx) {
         kept = state.keep_damaged(base);
         state.reset(revevidozi::Pool::create(local.wwn, page));
     } else {
-        pool_line(state, local.wwn, page, true, &local);
+        pool_line(state, local, page, true);
     }
     ctx.out.changed((exists ? "reset pool " : "created pool ") + base.str() +
                     (kept.empty() ? "" : " (its damaged lines are kept in " + shown(kept.string()) + ")"));

@@ -40,7 +40,7 @@ int cmd_scan(Context &ctx) {
                 continue;
             }
             const revevidozi::PoolOrigin origin = revevidozi::origin_of(*name);
-            revevidozi::Pool &pool = pool_of(*pool_line(state, origin.local, origin.page, true, &local));
+            revevidozi::Pool &pool = pool_of(*pool_line(state, local, origin.page, true));
             if (pool.in_use(*name)) {
                 already.push_back({*name, entry.name, role});
                 continue;

@@ -17,9 +17,9 @@
 namespace wwnpool {
 namespace {
 
-revevidozi::Pool &pool_holding(StateFile &state, const revevidozi::Wwn &address, bool create) {
-    const revevidozi::PoolOrigin origin = pool_origin(address);
-    PoolLine *line = pool_line(state, origin.local, origin.page, create);
+revevidozi::Pool &pool_holding(StateFile &state, const LocalIdentity &local, const revevidozi::Wwn &address,
+                               bool create) {
+    PoolLine *line = pool_line(state, local, pool_origin(address).page, create);
     if (line == nullptr) {
         throw Failure(kRefused, address.str() + " is already free (its pool has no addresses allocated)");
     }
@@ -78,7 +78,7 @@ int take(Context &ctx) {
                                         " on this host; nothing was changed; 'wwnpool scan' records such names");
         }
         std::error_code ec;
-        pool_holding(state, address, true).take(address, ec);
+        pool_holding(state, local, address, true).take(address, ec);
         refuse_on(ec, address);
         if (const auto since = state.resting_since(address)) {
             std::cerr << "wwnpool: note: " << address.str() << " was released at " << utc_time(*since)
@@ -94,12 +94,13 @@ int take(Context &ctx) {
 }
 
 // Frees the addresses and their partners, all or nothing; each starts to rest.
-std::vector<revevidozi::Wwn> release_addresses(StateFile &state, const std::vector<revevidozi::Wwn> &addresses) {
+std::vector<revevidozi::Wwn> release_addresses(StateFile &state, const LocalIdentity &local,
+                                               const std::vector<revevidozi::Wwn> &addresses) {
     std::vector<revevidozi::Wwn> released = with_partners(state, addresses);
     const std::int64_t now = std::time(nullptr);
     for (const auto &address : released) {
         std::error_code ec;
-        pool_holding(state, address, false).release(address, ec);
+        pool_holding(state, local, address, false).release(address, ec);
         refuse_on(ec, address);
         state.drop_record(address);
         state.put_rest({address, now});
@@ -143,7 +144,7 @@ int release(Context &ctx) {
         require_own(address, local);
     }
     require_owner_named(args, state, addresses);
-    const std::vector<revevidozi::Wwn> released = release_addresses(state, addresses);
+    const std::vector<revevidozi::Wwn> released = release_addresses(state, local, addresses);
     ctx.out.changed("released", released, "take");
     state.save();
     print_changed(args, ctx.out, released);
@@ -176,7 +177,7 @@ int release_all(Context &ctx) {
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();
     const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, *args.page);
-    PoolLine *line = pool_line(state, local.wwn, *args.page, false);
+    PoolLine *line = pool_line(state, local, *args.page, false);
     if (line == nullptr) {
         throw Failure(kRefused, "there is no pool " + base.str() + " (page " + std::to_string(*args.page) + " of " +
                                     local.wwn.str() + ") in " + shown(state.path().string()) + "; nothing to release");
@@ -192,7 +193,7 @@ int release_all(Context &ctx) {
                                     "); nothing was changed; release them by owner, or add --force");
     }
     const std::string counts = whose(state, affected);
-    const std::vector<revevidozi::Wwn> released = release_addresses(state, allocated);
+    const std::vector<revevidozi::Wwn> released = release_addresses(state, local, allocated);
     if (!released.empty()) {
         ctx.out.changed("released", released, "take");
         state.save();

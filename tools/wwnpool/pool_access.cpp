@@ -2,22 +2,36 @@
 
 #include "host_sysfs.hpp"
 #include "pool_address.hpp"
+#include "text.hpp"
 
 namespace wwnpool {
 
-PoolLine *pool_line(StateFile &state, const revevidozi::Wwn &local, std::uint32_t page, bool create,
-                    const LocalIdentity *named_by) {
-    const revevidozi::Wwn base = revevidozi::pool_base(local, page);
+PoolLine *pool_line(StateFile &state, const LocalIdentity &identity, std::uint32_t page, bool create) {
+    const revevidozi::Wwn base = revevidozi::pool_base(identity.wwn, page);
     if (PoolLine *line = state.find(base)) {
         return line;
     }
     if (!create) {
         return nullptr;
     }
-    if (named_by != nullptr) {
-        notice_new_pool(*named_by);
+    if (identity.source == LocalIdentity::Source::kInterface && !state.location().host_default) {
+        throw Failure(kBadUsage,
+                      "the names of this host's own identity " + identity.wwn.str() + " (" + source_text(identity) +
+                          ") have one ledger, the host's state " + kHostState + ", and " +
+                          shown(state.path().string()) +
+                          " is another; use the host's state (leave out --state), or give a private or test state "
+                          "a made-up local WWN of its own with --local or WWNPOOL_LOCAL (say 10:00:02:00:00:00:00:01)");
     }
-    return &state.add(revevidozi::Pool::create(local, page));
+    for (const auto &line : state.pools()) {
+        if (line.base && revevidozi::origin_of(*line.base).local != identity.wwn) {
+            throw Failure(kBadUsage, shown(state.path().string()) + " holds the pools of the host " +
+                                         revevidozi::origin_of(*line.base).local.str() +
+                                         ", and a file holds one host's pools; keep the pools of " +
+                                         identity.wwn.str() + " in a state file of their own (--state PATH)");
+        }
+    }
+    notice_new_pool(identity);
+    return &state.add(revevidozi::Pool::create(identity.wwn, page));
 }
 
 void require_own(const revevidozi::Wwn &address, const LocalIdentity &local) {
@@ -25,8 +39,9 @@ void require_own(const revevidozi::Wwn &address, const LocalIdentity &local) {
     if (owner != local.wwn) {
         throw Failure(kBadUsage, address.str() + " is a name of the host " + owner.str() + ", not of this host " +
                                      local.wwn.str() + " (" + source_text(local) +
-                                     "); check the address, or give --local " + owner.str() +
-                                     " to act on that host's pools");
+                                     "); check the address ('wwnpool decode " + address.str() +
+                                     "' tells where it comes from); another host's pools live in a state file of "
+                                     "their own (--state PATH)");
     }
 }
 

@@ -11,12 +11,12 @@
 
 namespace wwnpool {
 
-// The line of the pool of (local, page): the existing one, or, if `create`,
-// a fresh pool; nullptr when there is none and none is made. A pool created
-// for the host's own identity (`named_by`) may deserve a notice. Lines stay
-// where they are when others are added.
-PoolLine *pool_line(StateFile &state, const revevidozi::Wwn &local, std::uint32_t page, bool create,
-                    const LocalIdentity *named_by = nullptr);
+// The line of the pool of page `page` of this host (`identity`): the
+// existing one, or, if `create`, a fresh pool; nullptr when there is none and
+// none is made. Lines stay where they are when others are added. A file
+// holds the pools of one host, and only the host's own state takes its
+// identity from its interfaces: creating a pool against either fails.
+PoolLine *pool_line(StateFile &state, const LocalIdentity &identity, std::uint32_t page, bool create);
 
 // The pool of a line known to hold one (every change first makes sure).
 revevidozi::Pool &pool_of(PoolLine &line);

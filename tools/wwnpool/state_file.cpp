@@ -559,11 +559,13 @@ void StateFile::save() {
 void StateFile::fail_io(const std::string &what, const fs::path &file, int error) const {
     const std::string why = std::strerror(error);
     if (location_.host_default && (error == EACCES || error == EPERM || error == EROFS)) {
-        throw Failure(kBadState, std::string("the pools belong to this host and live in ") + kHostState +
-                                     ", which this user may not " +
-                                     (what.starts_with("cannot read") ? "read" : "change") + " (" + why +
-                                     "); run as root (or as a member of a group given write access there), or keep a "
-                                     "private state with --state PATH, which no one else shares");
+        throw Failure(kBadState,
+                      std::string("the pools belong to this host and live in ") + kHostState +
+                          ", which this user may not " + (what.starts_with("cannot read") ? "read" : "change") + " (" +
+                          why +
+                          "); run as root (or as a member of a group given write access there); the host's names "
+                          "have this one ledger, and a private or test state (--state PATH) needs a "
+                          "made-up --local WWN of its own");
     }
     throw Failure(kBadState, what + " " + shown(file.string()) + ": " + why +
                                  "; check the path and its permissions, or choose another with --state");
