@@ -65,9 +65,48 @@ void print_changed(const Args &args, Output &out, const std::vector<revevidozi::
     }
 }
 
+// The commands that take `released` back as they were, owners and pairs
+// and all; read before the release forgets them.
+std::vector<std::string> take_back(const StateFile &state, const std::vector<revevidozi::Wwn> &released) {
+    std::map<std::pair<std::string, bool>, std::string> groups; // (owner, pair) -> addresses
+    for (const auto &address : released) {
+        const AddressRecord *record = state.record(address);
+        const bool pair = record != nullptr && record->partner.has_value();
+        if (pair && record->partner->value() < address.value()) {
+            continue; // named by its partner
+        }
+        std::string &list = groups[{record != nullptr ? record->owner : "", pair}];
+        list += " " + address.str();
+    }
+    std::vector<std::string> commands;
+    for (const auto &[key, list] : groups) {
+        commands.push_back(std::string("take") + (key.second ? " --pair" : "") +
+                           (key.first.empty() ? "" : " --owner " + shell_quoted(key.first)) + list);
+    }
+    return commands;
+}
+
+// The addresses, and with --pair each one's partner after it, as a pair.
+std::vector<revevidozi::Wwn> to_take(const Args &args) {
+    const std::vector<revevidozi::Wwn> given = wwn_operands(args);
+    if (!args.pair) {
+        return given;
+    }
+    std::vector<revevidozi::Wwn> both;
+    for (const auto &address : given) {
+        const revevidozi::Wwn partner = partner_of(address);
+        if (std::find(given.begin(), given.end(), partner) != given.end()) {
+            throw Failure(kBadUsage,
+                          address.str() + " and " + partner.str() + " are one pair; with --pair, give one of them");
+        }
+        both.insert(both.end(), {address, partner});
+    }
+    return both;
+}
+
 int take(Context &ctx) {
     const Args &args = ctx.args;
-    const std::vector<revevidozi::Wwn> addresses = wwn_operands(args);
+    const std::vector<revevidozi::Wwn> addresses = to_take(args);
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();
     const auto users = names_in_use();
@@ -85,7 +124,8 @@ int take(Context &ctx) {
                       << " and is resting; it is taken all the same\n";
             state.drop_rest(address);
         }
-        state.put_record({address, std::nullopt, args.owner.value_or("")});
+        state.put_record(
+            {address, args.pair ? std::optional(partner_of(address)) : std::nullopt, args.owner.value_or("")});
     }
     ctx.out.changed("took", addresses, "release", owner_option(args));
     state.save();
@@ -144,8 +184,9 @@ int release(Context &ctx) {
         require_own(address, local);
     }
     require_owner_named(args, state, addresses);
+    const std::vector<std::string> undo = take_back(state, with_partners(state, addresses));
     const std::vector<revevidozi::Wwn> released = release_addresses(state, local, addresses);
-    ctx.out.changed("released", released, "take");
+    ctx.out.changed("released", released, undo);
     state.save();
     print_changed(args, ctx.out, released);
     return kDone;
@@ -193,9 +234,10 @@ int release_all(Context &ctx) {
                                     "); nothing was changed; release them by owner, or add --force");
     }
     const std::string counts = whose(state, affected);
+    const std::vector<std::string> undo = take_back(state, affected);
     const std::vector<revevidozi::Wwn> released = release_addresses(state, local, allocated);
     if (!released.empty()) {
-        ctx.out.changed("released", released, "take");
+        ctx.out.changed("released", released, undo);
         state.save();
     }
     if (args.json) {

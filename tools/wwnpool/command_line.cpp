@@ -45,9 +45,10 @@ const Command kCommands[] = {
      "allocate the lowest free addresses",
      "Allocates COUNT (1 to 1024, default 1) addresses of the pool of page P, lowest first, and prints them. The "
      "pool is created on first use."},
-    {"take", cmd_take, kChange, kOwner | kFormat, "WWN", "allocate chosen addresses",
-     "Allocates the addresses given. Each one's pool is the one its bits name (created on first use). If any "
-     "address is refused, none is taken."},
+    {"take", cmd_take, kChange, kPair | kOwner | kFormat, "WWN", "allocate chosen addresses",
+     "Allocates the addresses given. Each one's pool is the one its bits name (created on first use). With "
+     "--pair, each address and its partner (same index, partner page) are taken as a pair. If any address is "
+     "refused, none is taken."},
     {"release", cmd_release, kChange, kPage | kAll | kForce | kOwner | kFormat, "WWN", "free addresses",
      "Frees the addresses given (all or none), or with --all every address of the pool of page P."},
     {"status", cmd_status, kReadState | kLocalWwn | kRestPeriod, kFormat | kRest, "WWN",
@@ -150,7 +151,10 @@ CommandLine parse_command_line(int argc, char **argv) {
             sub->add_flag("--all", args.all, "every address of the pool");
         }
         if ((command.options & kPair) != 0) {
-            sub->add_flag("--pair", args.pair, "port/node name pairs: the port from page P, the node from its partner");
+            sub->add_flag("--pair", args.pair,
+                          std::string(command.name) == "take"
+                              ? "each WWN with its partner, as a pair"
+                              : "port/node name pairs: the port from page P, the node from its partner");
         }
         if ((command.options & kOwner) != 0) {
             sub->add_option("--owner", args.owner, "who holds the addresses (a VM, a profile, a ticket)")

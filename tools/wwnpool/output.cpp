@@ -25,6 +25,18 @@ void Output::changed(const std::string &done, const std::vector<revevidozi::Wwn>
             "' if that was not wanted";
 }
 
+void Output::changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses,
+                     const std::vector<std::string> &undo_commands) {
+    changed(done, addresses, "");
+    std::string commands;
+    for (const auto &command : undo_commands) {
+        commands += (commands.empty() ? "" : " && ") + tool_ + " " + command;
+    }
+    const std::string verb =
+        undo_commands.empty() ? "" : undo_commands.front().substr(0, undo_commands.front().find(' '));
+    undo_ = verb + " them with '" + commands + "' if that was not wanted";
+}
+
 void Output::changed(const std::string &done) {
     done_ = done;
     undo_.clear();

@@ -27,6 +27,10 @@ class Output {
     // `options` are those the undo command needs (an owner to name).
     void changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses, const std::string &undo,
                  const std::string &options = {});
+    // The same with several undo commands (each what follows "wwnpool"),
+    // run one after the other.
+    void changed(const std::string &done, const std::vector<revevidozi::Wwn> &addresses,
+                 const std::vector<std::string> &undo_commands);
     // Records a change that no command undoes (a pool created or reset).
     void changed(const std::string &done);
 

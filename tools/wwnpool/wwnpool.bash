@@ -20,7 +20,7 @@ _wwnpool() {
     init) options="--page --force --wait" ;;
     repair) options="--wait" ;;
     alloc) options="--page --pair --owner --rest --format --upper --wait" ;;
-    take) options="--owner --format --upper --wait" ;;
+    take) options="--pair --owner --format --upper --wait" ;;
     release) options="--page --all --force --owner --format --upper --wait" ;;
     list) options="--page --long --owner --rest --format --upper" ;;
     status) options="--rest --format --upper" ;;
