@@ -25,7 +25,7 @@ eval "$(sed -n "s/.*with '\(wwnpool .*\)' if that was not wanted/\1/p" "$work/er
 check "the undo of a release takes the names back, owners and pairs and all" diff <(W list --long) "$work/before"
 
 for args in "init --page 6" "alloc 3 --page 6" "status" "status 20:00:12:34:56:78:9a:bc" "list --page 6" \
-  "decode 51:23:45:67:89:ab:c0:05" "dump --page 6" "release --all --page 6" local "check $state"; do
+  "decode 51:23:45:67:89:ab:c0:05" "dump --page 6" "release --all --page 6" local "check $state" --version; do
   check "--json $args: one document" python3 -c 'import json,sys; json.loads(sys.stdin.buffer.read().decode("utf-8"))' < <(W --json $args 2>/dev/null)
 done
 mkfifo "$work/fifo"

@@ -17,6 +17,7 @@ status --json gives each address its state and owner, null for none|0|W take 20:
 an owned name is not released without its owner|1|W release 24:00:12:34:56:78:9a:bc||24:00:12:34:56:78:9a:bc is held by 'vm1'; nothing was changed; add --owner 'vm1'|=
 nor by naming another owner|1|W release --owner vm2 20:00:12:34:56:78:9a:bc||20:00:12:34:56:78:9a:bc is held by 'vm1'|=
 an owner that holds nothing|1|W release --owner nobody||no address is held by 'nobody'; 'wwnpool list --long' shows the owners$|=
+an option that does not apply is refused|2|W release --page 3 20:00:12:34:56:78:9a:bc||--page names a pool for 'release --all'; a WWN names its own pool|=
 release --all needs its page|2|W release --all||release --all frees a whole pool; name it with --page P$|=
 release --all keeps owned names unless forced|1|W release --all --page 0||holds addresses with owners \(1 without owner, 2 of 'vm1', 1 of 'vm2'\); nothing was changed|=
 release --all of a pool that is not there|1|W release --all --page 5||there is no pool 51:23:45:67:89:ab:c4:00 \(page 5 of 10:00:12:34:56:78:9a:bc\)|=
@@ -32,6 +33,8 @@ and list --long|0|W list --long|20:00:12:34:56:78:9a:bc .* since 20||=
 take of a resting name says so|0|W take 24:00:12:34:56:78:9a:bc|^taken 24:00:12:34:56:78:9a:bc$|24:00:12:34:56:78:9a:bc was released at .* and is resting; it is taken all the same|~
 status calls another host's name so|0|W status 20:07:12:34:56:78:9a:bd|belongs to another host, 10:00:12:34:56:78:9a:bd||=
 release --all --force counts each owner's names|0|W release --all --page 0 --force|^released 4 addresses of pool 20:00:12:34:56:78:9a:bc \(3 without owner, 1 of 'vm2'\)$||~
+!W alloc --pair 2; W alloc 2
+release --all counts each pool's share, partners too|0|W release --all --page 0|^released 6 addresses: 4 of pool 20:00:12:34:56:78:9a:bc, 2 of pool 24:00:12:34:56:78:9a:bc \(6 without owner\)$||~
 a person's comment survives rewrites|0|grep -c "^# a note of the administrator's" "$state"|^1$||
 status names the state file|0|W status|^state file $work/guard LOCAL ||=
 !state=$work/rest; W alloc 1024; W release 20:05:12:34:56:78:9a:bc; sleep 1; W release 20:03:12:34:56:78:9a:bc

@@ -163,6 +163,10 @@ void require_owner_named(const Args &args, const StateFile &state, const std::ve
 
 int release(Context &ctx) {
     const Args &args = ctx.args;
+    if (args.page) {
+        throw Failure(kBadUsage, "--page names a pool for 'release --all'; a WWN names its own pool, and an owner's "
+                                 "names are released from every pool");
+    }
     std::vector<revevidozi::Wwn> addresses;
     if (!args.owner || !args.operands.empty()) {
         addresses = wwn_operands(args);
@@ -250,7 +254,17 @@ int release_all(Context &ctx) {
         }
         emit(ctx.out, json);
     } else {
-        ctx.out.text() << "released " << released.size() << " addresses of pool " << base.str()
+        // Partners of other pools go too: each pool's share is named.
+        std::map<std::uint64_t, int> per_pool;
+        for (const auto &a : released) {
+            ++per_pool[pool_base_of(a).value_or(a).value()];
+        }
+        std::string where;
+        for (const auto &[pool, n] : per_pool) {
+            where += (where.empty() ? ": " : ", ") + std::to_string(n) + " of pool " + revevidozi::Wwn(pool).str();
+        }
+        ctx.out.text() << "released " << released.size() << " addresses"
+                       << (per_pool.size() > 1 ? where : " of pool " + base.str())
                        << (released.empty() ? "" : " (" + counts + ")") << '\n';
     }
     return kDone;

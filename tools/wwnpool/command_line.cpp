@@ -3,6 +3,7 @@
 #include "address_record.hpp"
 #include "commands.hpp"
 #include "failure.hpp"
+#include "json.hpp"
 #include "text.hpp"
 
 #include <CLI/CLI.hpp>
@@ -186,7 +187,10 @@ CommandLine parse_command_line(int argc, char **argv) {
         line.text = app.help();
         return line;
     } catch (const CLI::CallForVersion &e) {
-        line.text = std::string(e.what()) + "\n";
+        line.text = wants_json(argc, argv) ? json_text(Json{{"command", "version"},
+                                                            {"wwnpool", REVEVIDOZI_VERSION_STRING},
+                                                            {"revevidozi", REVEVIDOZI_VERSION_STRING}})
+                                           : std::string(e.what()) + "\n";
         return line;
     } catch (const CLI::ParseError &e) {
         throw Failure(kBadUsage, one_line(e.what()) + "; see 'wwnpool --help'");

@@ -28,6 +28,11 @@ constexpr int kMaxUnreadableLines = 1000;
 
 StateFile::StateFile(StateLocation location, Access access, std::optional<std::chrono::seconds> wait)
     : location_(std::move(location)), target_(follow_symlinks(location_.path)) {
+    if (!target_.has_filename()) {
+        throw Failure(kBadState, shown(location_.path.string()) +
+                                     " ends in '/', so it names a folder, not a file; name the state file itself "
+                                     "with --state");
+    }
     struct stat st {};
     std::optional<mode_t> mode;
     if (::lstat(target_.c_str(), &st) == 0) {
@@ -264,7 +269,11 @@ void StateFile::refuse(const Untrusted &line, const std::string &consequence) co
 }
 
 PoolLine *StateFile::trusted(const revevidozi::Wwn &base) {
-    for (const auto &line : untrusted()) {
+    // Asked once an operand: the lines are judged once, until one changes.
+    if (!judged_) {
+        judged_ = untrusted();
+    }
+    for (const auto &line : *judged_) {
         if (line.kind == Untrusted::kClosingLine || !line.spoils || line.spoils == base) {
             refuse(line, ", so nothing can be said about pool " + base.str());
         }
@@ -284,6 +293,7 @@ void StateFile::require_trustworthy(const std::optional<revevidozi::Wwn> &spared
 }
 
 PoolLine &StateFile::add(revevidozi::Pool pool) {
+    judged_.reset();
     PoolLine line;
     line.base = pool.base();
     line.pool = std::move(pool);
@@ -342,6 +352,7 @@ fs::path StateFile::keep_lines(const std::string &what, const std::string &tag, 
 }
 
 PoolLine &StateFile::reset(revevidozi::Pool pool) {
+    judged_.reset();
     const revevidozi::Wwn base = pool.base();
     PoolLine *first = find(base);
     if (first == nullptr) {
@@ -374,6 +385,7 @@ PoolLine &StateFile::reset(revevidozi::Pool pool) {
 }
 
 Repair StateFile::repair() {
+    judged_.reset();
     Repair done;
     done.resealed = !text_.closing_problem.empty();
     text_.closing_problem.clear();

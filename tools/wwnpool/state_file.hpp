@@ -141,6 +141,7 @@ class StateFile {
     StateLocation location_;
     std::filesystem::path target_;                   // the file the path finally names
     std::optional<StateLock> lock_;                  // held by a change
+    std::optional<std::vector<Untrusted>> judged_;   // untrusted(), kept while no line changes
     StateText text_;                                 // as read, damaged lines included
     std::map<std::uint64_t, AddressRecord> records_; // the trusted ones, by address
     std::map<std::uint64_t, std::int64_t> rests_;    // trusted rest records: address, since
