@@ -5,7 +5,13 @@
 #include "commands.hpp"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <list>
 #include <map>
+#include <set>
+
+#include <sys/stat.h>
 
 namespace wwnpool {
 namespace {
@@ -16,7 +22,7 @@ struct Place {
 };
 
 struct Finding {
-    const char *kind; // "local", "pool", "damaged", "unreadable"
+    const char *kind; // "local", "pool", "name", "damaged", "unreadable"
     std::string subject;
     std::vector<Place> places;
     std::string message;
@@ -54,29 +60,34 @@ int cmd_check(Context &ctx) {
     std::vector<Finding> findings;
     std::map<std::uint64_t, std::vector<Place>> locals;
     std::map<std::uint64_t, std::vector<Place>> pools;
+    std::list<StateFile> states;            // read, one per file
+    std::set<std::pair<dev_t, ino_t>> seen; // a file named twice (a link) counts once
     int exit = kDone;
     for (const auto &file : args.operands) {
-        std::optional<StateFile> state;
-        std::error_code ec;
-        if (!std::filesystem::exists(file, ec)) {
-            findings.push_back({"unreadable", file, {{file, 0}}, "no such file"});
+        struct stat st {};
+        if (::stat(file.c_str(), &st) != 0) {
+            findings.push_back({"unreadable", file, {{file, 0}}, std::strerror(errno)});
             exit = kBadState;
             continue;
         }
+        if (!seen.insert({st.st_dev, st.st_ino}).second) {
+            continue;
+        }
         try {
-            state.emplace(StateLocation{file, false}, Access::kRead);
+            states.emplace_back(StateLocation{file, false}, Access::kRead);
         } catch (const Failure &failure) {
             findings.push_back({"unreadable", file, {{file, 0}}, failure.what()});
             exit = kBadState;
             continue;
         }
-        for (const auto &line : state->pools()) {
+        StateFile &state = states.back();
+        for (const auto &line : state.pools()) {
             if (line.base) {
                 locals[revevidozi::origin_of(*line.base).local.value()].push_back({file, line.line});
                 pools[line.base->value()].push_back({file, line.line});
             }
         }
-        for (const auto &line : state->untrusted()) {
+        for (const auto &line : state.untrusted()) {
             findings.push_back({"damaged", file, {{file, line.line}}, line.problem});
             exit = kBadState; // as status says of it
         }
@@ -86,6 +97,37 @@ int cmd_check(Context &ctx) {
             findings.push_back({"local", revevidozi::Wwn(local).str(), places,
                                 "hosts share the local WWN " + revevidozi::Wwn(local).str() +
                                     " and hand out the same names; give all but one another with --local"});
+        }
+    }
+    // The names two files hold allocated alike, with each file's owner.
+    for (const auto &[base, places] : pools) {
+        if (distinct_files(places) < 2) {
+            continue;
+        }
+        std::map<std::uint64_t, std::vector<std::pair<const StateFile *, const PoolLine *>>> holders;
+        for (StateFile &state : states) {
+            if (const PoolLine *line = state.find(revevidozi::Wwn(base)); line != nullptr && line->pool) {
+                for (const auto &address : line->pool->allocated()) {
+                    holders[address.value()].emplace_back(&state, line);
+                }
+            }
+        }
+        for (const auto &[address, held] : holders) {
+            if (held.size() < 2) {
+                continue;
+            }
+            std::vector<Place> where;
+            std::string whose;
+            for (const auto &[state, line] : held) {
+                where.push_back({state->path().string(), line->line});
+                const AddressRecord *record = state->record(revevidozi::Wwn(address));
+                whose += std::string(whose.empty() ? "" : ", ") +
+                         (record && !record->owner.empty() ? "owner '" + record->owner + "'" : "no owner") + " in " +
+                         state->path().string();
+            }
+            findings.push_back({"name", revevidozi::Wwn(address).str(), where,
+                                revevidozi::Wwn(address).str() + " is allocated in " + std::to_string(held.size()) +
+                                    " files: " + whose});
         }
     }
     for (const auto &[base, places] : pools) {
@@ -117,8 +159,8 @@ int cmd_check(Context &ctx) {
                    << shown(f.message) << '\n';
     }
     if (findings.empty()) {
-        out.text() << "clean: " << args.operands.size() << " files, " << locals.size() << " local WWNs, "
-                   << pools.size() << " pools, no name two of them share\n";
+        out.text() << "clean: " << states.size() << " files, " << locals.size() << " local WWNs, " << pools.size()
+                   << " pools, no name two of them share\n";
     }
     return exit;
 }

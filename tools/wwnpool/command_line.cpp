@@ -68,8 +68,9 @@ const Command kCommands[] = {
      "pools); names already taken are left as they are and reported, and names outside the pools are listed."},
     {"check", cmd_check, kNoSetup, 0, "FILE", "check several hosts' state files for names they share",
      "Reads the state files of several hosts (collected by whatever means) and reports, one finding a line, "
-     "every local WWN in more than one file (cloned hosts that share a MAC hand out the same names), every pool "
-     "present twice, and every damaged line. Exit code 0 when clean, 1 when it found a conflict, 3 when a file "
+     "every local WWN in more than one file (cloned hosts that share a MAC hand out the same names), each name "
+     "two files hold allocated (with each file's owner), every pool present twice, and every damaged line. A file "
+     "named twice (or through a link) counts once. Exit code 0 when clean, 1 when it found a conflict, 3 when a file "
      "cannot be read or has a line that cannot be trusted. It only reads."},
     {"repair", cmd_repair, kChangeState, 0, nullptr, "drop the records that fail their checks, keep every pool",
      "Mends what can be mended without freeing a name: drops owner, pair and rest records that fail their checks "
