@@ -42,9 +42,9 @@ TEST(WwnpoolText, OwnersAreRefusedAndShownAlike) {
         {"\xed\xa0\x80", "is not UTF-8", R"(\xed\xa0\x80)"}, // surrogate
         {"\xf4\x90\x80\x80", "is not UTF-8", R"(\xf4\x90\x80\x80)"},
         {"\xe2\x82", "is not UTF-8", "\\xe2\\x82"},           // cut
-        {"vm\xe2\x80\xae", kFormat, "vm\\xe2\\x80\\xae"},     // U+202E, right-to-left override
-        {"a\xe2\x80\xa8", kFormat, "a\\xe2\\x80\\xa8"},       // U+2028, line separator
-        {"\xef\xbb\xbfvm", kFormat, "\\xef\\xbb\\xbfvm"},     // U+FEFF
+        {"vm\xe2\x80\xae", kFormat, R"(vm\xe2\x80\xae)"},     // U+202E, right-to-left override
+        {"a\xe2\x80\xa8", kFormat, R"(a\xe2\x80\xa8)"},       // U+2028, line separator
+        {"\xef\xbb\xbfvm", kFormat, R"(\xef\xbb\xbfvm)"},     // U+FEFF
         {"\xf3\xa0\x80\x81", kFormat, R"(\xf3\xa0\x80\x81)"}, // U+E0001, the last range
         {"\xe2\x80\xafvm", "", "\xe2\x80\xafvm"},             // U+202F, the first printable after them
         {"-", kDash, "-"},

@@ -79,6 +79,7 @@ std::vector<std::string> take_back(const StateFile &state, const std::vector<rev
         list += " " + address.str();
     }
     std::vector<std::string> commands;
+    commands.reserve(groups.size());
     for (const auto &[key, list] : groups) {
         commands.push_back(std::string("take") + (key.second ? " --pair" : "") +
                            (key.first.empty() ? "" : " --owner " + shell_quoted(key.first)) + list);
@@ -88,7 +89,7 @@ std::vector<std::string> take_back(const StateFile &state, const std::vector<rev
 
 // The addresses, and with --pair each one's partner after it, as a pair.
 std::vector<revevidozi::Wwn> to_take(const Args &args) {
-    const std::vector<revevidozi::Wwn> given = wwn_operands(args);
+    std::vector<revevidozi::Wwn> given = wwn_operands(args);
     if (!args.pair) {
         return given;
     }

@@ -332,7 +332,7 @@ fs::path StateFile::keep_lines(const std::string &what, const std::string &tag, 
     const std::string stem = target_.string() + ".damaged-" + stamp + "-" + tag;
     // A name of its own even for a second keep within the same second.
     for (int n = 0;; ++n) {
-        const fs::path copy = n == 0 ? fs::path(stem) : fs::path(stem + "." + std::to_string(n));
+        fs::path copy = n == 0 ? fs::path(stem) : fs::path(stem + "." + std::to_string(n));
         const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST && n < 1000) {
             continue;
@@ -399,6 +399,7 @@ Repair StateFile::repair() {
             }
         }
         std::vector<PoolLine> reread;
+        reread.reserve(copies.size());
         for (const PoolLine *copy : copies) {
             reread.push_back(read_pool_line(copy->line, copy->text));
         }

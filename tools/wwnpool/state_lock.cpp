@@ -44,7 +44,7 @@ mode_t lock_mode(std::optional<mode_t> state_mode) {
 
 StateLock::StateLock(const fs::path &target, std::optional<mode_t> state_mode,
                      std::optional<std::chrono::seconds> limit)
-    : path_(target.string() + ".lock"), fd_(-1) {
+    : path_(target.string() + ".lock") {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::error_code ec;
     fs::create_directories(folder, ec);

@@ -29,7 +29,7 @@ class StateLock {
     std::string holder() const;
 
     std::filesystem::path path_;
-    int fd_;
+    int fd_ = -1;
 };
 
 // The mode a lock file gets: read and write for each class of users that may
