@@ -53,6 +53,7 @@ check "400 distinct addresses delivered" test "$(cat "$work"/got.* | sort -u | w
 check "list shows them" test "$( (W list; W list --page 2; W list --page 3) | sort | diff - <(cat "$work"/got.* | sort) && echo same)" = same
 check "and their owners" test "$(W list --owner p1 | wc -l)" -eq 100
 rows <<'ROWS'
+page 7 is the last|0|W alloc --page 7|^51:23:45:67:89:ab:cc:00$||~
 take --pair takes each name with its partner, as a pair|0|W take --pair --owner vm7 51:23:45:67:89:ab:c4:40; W status 51:23:45:67:89:ab:c0:40|^taken 51:23:45:67:89:ab:c4:40 taken 51:23:45:67:89:ab:c0:40 51:23:45:67:89:ab:c0:40 in use  owner vm7  partner 51:23:45:67:89:ab:c4:40$||~
 but not both of one pair|2|W take --pair 51:23:45:67:89:ab:c4:41 51:23:45:67:89:ab:c0:41||51:23:45:67:89:ab:c4:41 and 51:23:45:67:89:ab:c0:41 are one pair; with --pair, give one of them$|=
 ROWS

@@ -39,5 +39,8 @@ a person's comment survives rewrites|0|grep -c "^# a note of the administrator's
 status names the state file|0|W status|^state file $work/guard LOCAL ||=
 !state=$work/rest; W alloc 1024; W release 20:05:12:34:56:78:9a:bc; sleep 1; W release 20:03:12:34:56:78:9a:bc
 with nothing else free, the longest rested goes first|0|W alloc|^20:05:12:34:56:78:9a:bc$|nothing else was free, so 1 address\(es\) released less than the rest period ago were handed out.*20:05|~
+!W alloc --pair --page 4 1024; W release 51:23:45:67:89:ab:c0:05
+and so for a pair, told too|0|W alloc --pair --page 4|^51:23:45:67:89:ab:c0:05 51:23:45:67:89:ab:c4:05$|nothing else was free, so 2 address\(es\) released less than the rest period ago were handed out|~
+release --all --json lists what it released|0|W --json release --all --page 4 --force|"released":2048,"addresses":\["51:23:45:67:89:ab:c0:00",||~
 ROWS
 finish

@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr auto kMoment = std::chrono::seconds(1);
+constexpr auto kPoll = std::chrono::milliseconds(10); // a change holds the lock for milliseconds
 
 [[noreturn]] void fail(const std::string &what, const fs::path &file, int error) {
     throw Failure(kBadState, what + " " + shown(file.string()) + ": " + std::strerror(error) +
@@ -80,8 +81,7 @@ StateLock::StateLock(const fs::path &target, std::optional<mode_t> state_mode,
     }
     const auto start = std::chrono::steady_clock::now();
     bool said = false;
-    for (auto pause = std::chrono::milliseconds(1); ::flock(fd_, LOCK_EX | LOCK_NB) != 0;
-         pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) {
             const int error = errno;
             ::close(fd_);
@@ -99,7 +99,7 @@ StateLock::StateLock(const fs::path &target, std::optional<mode_t> state_mode,
             write_fully(STDERR_FILENO, "wwnpool: waiting for the lock " + shown(path_.string()) + holder() +
                                            (limit ? "" : "; --wait SECONDS limits the wait") + "\n");
         }
-        std::this_thread::sleep_for(pause);
+        std::this_thread::sleep_for(kPoll);
     }
 }
 
