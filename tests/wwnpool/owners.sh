@@ -15,6 +15,8 @@ status --json gives each address its state and owner, null for none|0|W take 20:
 !state=$work/guard; W alloc --pair --owner vm1; W alloc --owner vm2; W alloc
 !echo "# a note of the administrator's" >>"$state"
 an owned name is not released without its owner|1|W release 24:00:12:34:56:78:9a:bc||24:00:12:34:56:78:9a:bc is held by 'vm1'; nothing was changed; add --owner 'vm1'|=
+the advice quotes the owner for the shell|1|W take --owner "it's" 20:30:12:34:56:78:9a:bc; W release 20:30:12:34:56:78:9a:bc||add --owner 'it'\\''s' if it is theirs to give back|~
+!W release --owner "it's" 20:30:12:34:56:78:9a:bc
 nor by naming another owner|1|W release --owner vm2 20:00:12:34:56:78:9a:bc||20:00:12:34:56:78:9a:bc is held by 'vm1'|=
 an owner that holds nothing|1|W release --owner nobody||no address is held by 'nobody'; 'wwnpool list --long' shows the owners$|=
 an option that does not apply is refused|2|W release --page 3 20:00:12:34:56:78:9a:bc||--page names a pool for 'release --all'; a WWN names its own pool|=

@@ -5,10 +5,11 @@
 source "$(dirname "$0")/rows.sh"
 fail_dir_fsync=$2
 
-# Killed at any moment, allocating owned pairs or releasing them (so that
-# they rest), the state file stays whole.
+# Killed at any moment, allocating owned pairs, releasing them (so that they
+# rest) or repairing, the state file stays whole and sealed.
 for i in $(seq 30); do
   if ((i % 2)); then command="alloc --page 2 --pair --owner k$i 3"; else command="release --owner k$((i - 1))"; fi
+  ((i % 5)) || command=repair
   W $command >/dev/null 2>&1 &
   pid=$!
   sleep "0.00$((RANDOM % 10))"

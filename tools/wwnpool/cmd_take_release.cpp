@@ -157,8 +157,8 @@ void require_owner_named(const Args &args, const StateFile &state, const std::ve
             continue;
         }
         throw Failure(kRefused, address.str() + " is held by '" + shown(record->owner) +
-                                    "'; nothing was changed; add --owner '" + shown(record->owner) +
-                                    "' if it is theirs to give back (or --force)");
+                                    "'; nothing was changed; add --owner " + shell_quoted(shown(record->owner)) +
+                                    " if it is theirs to give back (or --force)");
     }
 }
 
