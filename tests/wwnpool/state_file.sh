@@ -41,9 +41,10 @@ a rewrite keeps the file's mode|0|W alloc >/dev/null; stat -c %a "$state"|^640$|
 only those who may write the state may open its lock|0|stat -c %a "$state.lock"|^600$||
 !chmod 644 "$state.lock"; chmod 644 "$state"
 a lock an earlier version left readable is narrowed|0|W alloc >/dev/null; stat -c %a "$state.lock"|^600$||~
-!flock "$state.lock" sleep 1.5 &
+!touch "$work/hold"; flock "$state.lock" sh -c 'while test -e "$1"; do sleep 0.05; done' sh "$work/hold" &
+!while flock -n "$state.lock" true; do sleep 0.05; done
 a change gives up after --wait, naming who holds the lock|3|W alloc --wait 0||^wwnpool: gave up after 0 s waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); nothing was changed$|=
-without a limit it waits, saying so once|0|W alloc 2>&1 >/dev/null|^wwnpool: waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); --wait SECONDS limits the wait$||~
+without a limit it waits, saying so once|0|(sleep 2; rm "$work/hold") & W alloc 2>&1 >/dev/null|^wwnpool: waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); --wait SECONDS limits the wait$||~
 a path that ends in / is refused, and nothing is made|3|("$tool" --state "$work/d/pools/" alloc; rc=$?; test ! -e "$work/d" && exit $rc)||^wwnpool: $work/d/pools/ ends in '/', so it names a folder, not a file|
 a new state's folders are made, with the umask's modes|0|"$tool" --state "$work/made/here/pools" alloc >/dev/null 2>&1; stat -c %a "$work/made/here" "$work/made/here/pools"|^755 644$||
 !head -c 17M /dev/zero | tr '\0' 0 >"$work/big"
