@@ -1,8 +1,10 @@
 /* Preloaded into wwnpool by the CLI test: fsync of a folder fails with EIO,
  * as on a failing disk, so that a rename that cannot be made durable is
- * seen to be reported. Every other fsync is the C library's. */
+ * seen to be reported. Every other fsync is the C library's. With
+ * FAIL_FCHMOD set, fchmod fails too, as on a file system that refuses modes. */
 #include <dlfcn.h>
 #include <errno.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 int fsync(int fd) {
@@ -14,4 +16,14 @@ int fsync(int fd) {
     int (*real_fsync)(int);
     *(void **)&real_fsync = dlsym(RTLD_NEXT, "fsync");
     return real_fsync(fd);
+}
+
+int fchmod(int fd, mode_t mode) {
+    if (getenv("FAIL_FCHMOD") != NULL) {
+        errno = EPERM;
+        return -1;
+    }
+    int (*real_fchmod)(int, mode_t);
+    *(void **)&real_fchmod = dlsym(RTLD_NEXT, "fchmod");
+    return real_fchmod(fd, mode);
 }
