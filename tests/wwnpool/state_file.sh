@@ -96,6 +96,7 @@ state=$work/damaged
 rows <<'ROWS'
 !cp "$work/d.flipped" "$state"
 a damaged pool's line comes with the command that resets it|3|W alloc||CRC mismatch\); the file is left as it is; to give up its addresses, reset that pool with 'wwnpool --state '$work/damaged' --local 10:00:12:34:56:78:9a:bc init --page 0 --force' \(all its addresses become free\)$|=
+status --json marks the pool not ok, with its problem|3|W --json status|"line":2,"local":"10:00:12:34:56:78:9a:bc","page":0,"base":"20:00:12:34:56:78:9a:bc","ok":false,"problem":"pool block damaged \(CRC mismatch\)"|cannot be trusted|=
 dump shows a damaged block as it is|3|W dump|^Version: 0x01 .*POOL_INFO: 2000123456789abc|CRC mismatch|=
 !cp "$work/d.cut" "$state"
 but a cut line is no block: only the refusal|3|W dump|^$|not a pool block \(expected 304 hex digits, found 200 characters\)|=
