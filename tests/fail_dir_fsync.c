@@ -1,11 +1,13 @@
 /* Preloaded into wwnpool by the CLI test: fsync of a folder fails with EIO,
  * as on a failing disk, so that a rename that cannot be made durable is
  * seen to be reported. Every other fsync is the C library's. With
- * FAIL_FCHMOD set, fchmod fails too, as on a file system that refuses modes. */
+ * FAIL_FCHMOD set, fchmod fails too, as on a file system that refuses modes;
+ * with FAIL_FCHOWN, fchown fails with EIO. */
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 int fsync(int fd) {
     struct stat st;
@@ -26,4 +28,14 @@ int fchmod(int fd, mode_t mode) {
     int (*real_fchmod)(int, mode_t);
     *(void **)&real_fchmod = dlsym(RTLD_NEXT, "fchmod");
     return real_fchmod(fd, mode);
+}
+
+int fchown(int fd, uid_t owner, gid_t group) {
+    if (getenv("FAIL_FCHOWN") != NULL) {
+        errno = EIO;
+        return -1;
+    }
+    int (*real_fchown)(int, uid_t, gid_t);
+    *(void **)&real_fchown = dlsym(RTLD_NEXT, "fchown");
+    return real_fchown(fd, owner, group);
 }

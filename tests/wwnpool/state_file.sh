@@ -25,6 +25,7 @@ check "and no file of the user's" test -e "$work/.pools.backup" -a -e "$work/.po
 rows <<'ROWS'
 a folder that cannot be flushed is reported after the change, naming it|3|LD_PRELOAD=$fail_dir_fsync ASAN_OPTIONS=verify_asan_link_order=0 W alloc --page 3 2||pools was rewritten, but cannot flush the folder $work: Input/output error, so the change may not survive a crash; check the disk; this command allocated ([0-9a-f]{2}:){7}|~
 a temporary file whose mode cannot be set leaves the state as it was|3|FAIL_FCHMOD=1 LD_PRELOAD=$fail_dir_fsync ASAN_OPTIONS=verify_asan_link_order=0 W alloc --page 3||cannot set the mode of $work/\.pools\.wwnpool-new-.*: Operation not permitted; nothing was changed|=
+and one whose owner cannot be kept|3|FAIL_FCHOWN=1 LD_PRELOAD=$fail_dir_fsync ASAN_OPTIONS=verify_asan_link_order=0 W alloc --page 3||cannot set the owner of $work/\.pools\.wwnpool-new-.*: Input/output error; nothing was changed|=
 !mkfifo "$work/fifo"
 a FIFO is no state to read|3|timeout 10 "$tool" --state "$work/fifo" status||$work/fifo is not a regular file; name the state file itself with --state$|
 nor to change|3|timeout 10 "$tool" --state "$work/fifo" alloc||$work/fifo is not a regular file|
