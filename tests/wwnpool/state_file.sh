@@ -48,6 +48,8 @@ a lock an earlier version left readable is narrowed|0|W alloc >/dev/null; stat -
 a change gives up after --wait, naming who holds the lock|3|W alloc --wait 0||^wwnpool: gave up after 0 s waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); nothing was changed$|=
 without a limit it waits, saying so once|0|(sleep 2; rm "$work/hold") & W alloc 2>&1 >/dev/null|^wwnpool: waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); --wait SECONDS limits the wait$||~
 a path that ends in / is refused, and nothing is made|3|("$tool" --state "$work/d/pools/" alloc; rc=$?; test ! -e "$work/d" && exit $rc)||^wwnpool: $work/d/pools/ ends in '/', so it names a folder, not a file|
+!ln -s "$work/nowhere" "$work/dangling"
+a folder that cannot be made is named|3|"$tool" --state "$work/dangling/pools" alloc||cannot create the folder of $work/dangling/pools: File exists|
 a new state's folders are made, with the umask's modes|0|"$tool" --state "$work/made/here/pools" alloc >/dev/null 2>&1; stat -c %a "$work/made/here" "$work/made/here/pools"|^755 644$||
 !head -c 17M /dev/zero | tr '\0' 0 >"$work/big"
 a file over 16 MiB is no state|3|timeout 10 "$tool" --state "$work/big" list||$work/big is larger than 16 MiB|

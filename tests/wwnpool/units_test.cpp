@@ -34,6 +34,7 @@ TEST(WwnpoolText, OwnersAreRefusedAndShownAlike) {
         {std::string(129, 'x'), "must be 1 to 128 characters", std::string(129, 'x')},
         {"", "must be 1 to 128 characters", ""},
         {"vm\x01", "holds a control character", "vm\\x01"},
+        {"vm\x1f", "holds a control character", "vm\\x1f"}, // the last C0
         {"vm\x7f", "holds a control character", "vm\\x7f"},
         {"vm\xc2\x85", "holds a control character", "vm\\xc2\\x85"}, // C1 (NEL)
         {"vm\xc2\xa0", "", "vm\xc2\xa0"},                            // the first printable after C1
