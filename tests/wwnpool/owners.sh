@@ -45,5 +45,6 @@ with nothing else free, the longest rested goes first|0|W alloc|^20:05:12:34:56:
 and so for a pair, told too|0|W alloc --pair --page 4|^51:23:45:67:89:ab:c0:05 51:23:45:67:89:ab:c4:05$|nothing else was free, so 2 address\(es\) released less than the rest period ago were handed out|~
 release --all --json lists what it released|0|W --json release --all --page 4 --force|"released":2048,"addresses":\["51:23:45:67:89:ab:c0:00",||~
 init --json names the pool it made|0|W --json init --page 6|^\{"command":"init","local":"10:00:12:34:56:78:9a:bc","page":6,"base":"51:23:45:67:89:ab:c8:00","reset":false,"kept":null\}$||~
+alloc --pair from an odd page takes the node from the even one|0|W alloc --pair --page 7|^51:23:45:67:89:ab:cc:00 51:23:45:67:89:ab:c8:00$||~
 ROWS
 finish
