@@ -21,6 +21,8 @@ but a state other than the host's takes no identity from its interfaces|2|WWNPOO
 the state's pools pin the identity once made|0|WWNPOOL_LOCAL= W local|^10:00:02:fc:00:00:00:01  the pools already in the state file$||=
 local --json names its source|0|WWNPOOL_LOCAL= W --json local|"local":"10:00:02:fc:00:00:00:01","source":"state","interface":null||=
 a file holds one host's pools|2|W alloc||holds the pools of the host 10:00:02:fc:00:00:00:01, and a file holds one host's pools; keep the pools of 10:00:12:34:56:78:9a:bc in a state file of their own \(--state PATH\)$|=
+!"$tool" --state "$work/uni" --local 10:00:00:1b:21:aa:bb:cc alloc
+a universal identity the state pins warns of nothing|0|WWNPOOL_LOCAL= "$tool" --state "$work/uni" alloc --page 2|^28:00:00:1b:21:aa:bb:cc$|^$|
 ROWS
 
 # The host's own state, /var/lib/wwnpool/pools, in a private mount namespace

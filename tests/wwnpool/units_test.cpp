@@ -47,6 +47,7 @@ TEST(WwnpoolText, OwnersAreRefusedAndShownAlike) {
         {"a\xe2\x80\xa8", kFormat, R"(a\xe2\x80\xa8)"},       // U+2028, line separator
         {"\xef\xbb\xbfvm", kFormat, R"(\xef\xbb\xbfvm)"},     // U+FEFF
         {"\xf3\xa0\x80\x81", kFormat, R"(\xf3\xa0\x80\x81)"}, // U+E0001, the last range
+        {"\xf3\xa0\x80\xa0", kFormat, R"(\xf3\xa0\x80\xa0)"}, // U+E0020, its first
         {"\xe2\x80\xafvm", "", "\xe2\x80\xafvm"},             // U+202F, the first printable after them
         {"-", kDash, "-"},
         {"--force", kDash, "--force"},
