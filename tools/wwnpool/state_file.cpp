@@ -24,6 +24,11 @@ namespace {
 constexpr off_t kMaxFileSize = off_t{16} << 20;
 constexpr int kMaxUnreadableLines = 1000;
 
+// The pool of the partner a record line pairs its address with, if it reads.
+std::optional<revevidozi::Wwn> partner_pool(const RecordLine &line) {
+    return line.record && line.record->partner ? pool_base_of(*line.record->partner) : std::nullopt;
+}
+
 } // namespace
 
 StateFile::StateFile(StateLocation location, Access access, std::optional<std::chrono::seconds> wait)
@@ -246,8 +251,7 @@ std::vector<StateFile::Untrusted> StateFile::untrusted() const {
             continue;
         }
         // Resetting a damaged pool settles the records that depend on it.
-        const auto partner_base =
-            line.record && line.record->partner ? pool_base_of(*line.record->partner) : std::nullopt;
+        const auto partner_base = partner_pool(line);
         const auto reset_base = damaged_pool(line.base)      ? line.base
                                 : damaged_pool(partner_base) ? partner_base
                                                              : std::nullopt;
@@ -309,7 +313,7 @@ std::filesystem::path StateFile::keep_damaged(const revevidozi::Wwn &base) const
         }
     }
     for (const auto &line : text_.records) {
-        const bool linked = line.record && line.record->partner && pool_base_of(*line.record->partner) == base;
+        const bool linked = partner_pool(line) == base;
         if (!line.problem.empty() && (line.base == base || linked)) {
             lines += line.text + '\n';
         }
@@ -363,15 +367,13 @@ PoolLine &StateFile::reset(revevidozi::Pool pool) {
     std::erase_if(text_.pools, [&](const PoolLine &l) { return l.base == base && &l != first; });
     for (const auto &line : text_.records) {
         // A name elsewhere paired with one of this pool keeps its owner; only the link goes.
-        const bool linked = line.record && line.record->partner && pool_base_of(*line.record->partner) == base;
+        const bool linked = partner_pool(line) == base;
         if (linked && line.base != base && !line.problem.empty() && allocated(line.record->address) &&
             !line.record->owner.empty() && !records_.contains(line.record->address.value())) {
             records_[line.record->address.value()] = {line.record->address, std::nullopt, line.record->owner};
         }
     }
-    std::erase_if(text_.records, [&](const RecordLine &l) {
-        return l.base == base || (l.record && l.record->partner && pool_base_of(*l.record->partner) == base);
-    });
+    std::erase_if(text_.records, [&](const RecordLine &l) { return l.base == base || partner_pool(l) == base; });
     // Its addresses are free now: they have no owners, and no partners elsewhere.
     std::erase_if(records_, [&](const auto &entry) { return pool_base_of(entry.second.address) == base; });
     std::erase_if(rests_, [&](const auto &entry) { return pool_base_of(revevidozi::Wwn(entry.first)) == base; });
@@ -432,8 +434,7 @@ Repair StateFile::repair() {
     rests_.clear();
     std::vector<RecordLine> waiting; // on a damaged pool, whose reset settles them
     for (auto &line : text_.records) {
-        const auto partner_base =
-            line.record && line.record->partner ? pool_base_of(*line.record->partner) : std::nullopt;
+        const auto partner_base = partner_pool(line);
         if (pool_damaged(line.base) || pool_damaged(partner_base)) {
             waiting.push_back(line);
             continue;
