@@ -18,14 +18,20 @@ completes() { # completes WORD... : what completion offers for the last word
 }
 options_of() { "$tool" "$@" --help | grep -oE '^ +(-h,)?--[a-z]+' | sed 's/.*--/--/'; }
 
-commands=$("$tool" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NF > 1 { print $1 }')
+subcommands() { "$tool" "$@" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NF > 1 { print $1 }'; }
+commands=$(subcommands)
 test -n "$commands" || fail "no commands found in --help"
 for command in $commands; do
   grep -qE "^\\\\fB$command\\\\fR|^\.B $command\$" "$page" || fail "the manual page has no entry for $command"
   [[ $(completes "") == *" $command "* ]] || fail "completion does not offer $command"
-  for option in $(options_of "$command") $(options_of); do
-    grep -q -- "$option" <<<"$page_text" || fail "the manual page does not mention $option ($command)"
-    [[ $(completes "$command" --) == *" $option "* ]] || fail "completion of '$command' does not offer $option"
+  # A group's subcommands: "vport create".
+  for action in $(subcommands "$command") ""; do
+    grep -qE "^\\\\fB$command $action\\\\fR" "$page" || test -z "$action" || fail "the manual page has no entry for $command $action"
+    [[ -z $action || $(completes "$command" "") == *" $action "* ]] || fail "completion does not offer $command $action"
+    for option in $(options_of $command $action) $(options_of); do
+      grep -q -- "$option" <<<"$page_text" || fail "the manual page does not mention $option ($command $action)"
+      [[ $(completes $command $action --) == *" $option "* ]] || fail "completion of '$command $action' does not offer $option"
+    done
   done
 done
 [[ $(completes alloc --page "") == " 0 1 2 3 4 5 6 7 " ]] || fail "completion of --page is not 0 to 7"

@@ -31,13 +31,19 @@ a pool cannot give more addresses than it has free|1|W alloc 1024||pool 20:00:12
 # Pairs, owners and the forms other tools take.
 !state=$work/pairs; W alloc 2; W take 24:02:12:34:56:78:9a:bc
 pairs take the lowest index free in both pools, as vport_create wants them|0|W alloc --pair --owner vm42 --format vport 2|^2003123456789abc:2403123456789abc 2004123456789abc:2404123456789abc$||~
---format vport is for pairs|2|W alloc --format vport||--format vport writes port/node pairs; use it with 'alloc --pair'$|=
+--format vport is for pairs|2|W alloc --format vport||--format vport writes port/node pairs; use it with .alloc --pair. or .vport.$|=
 list --long shows owner and partner, in columns two apart|0|W list --long|^ADDRESS {18}OWNER .* 20:03:12:34:56:78:9a:bc +vm42 +24:03:12:34:56:78:9a:bc +-||=
 status shows owner and partner|0|W status 24:04:12:34:56:78:9a:bc|^24:04:12:34:56:78:9a:bc in use  owner vm42  partner 20:04:12:34:56:78:9a:bc$||=
 decode names the partner's page and index|0|W decode 24:03:12:34:56:78:9a:bc|page 1  index 3  partner page 0 index 3$||=
 releasing one name of a pair frees both|0|W release --owner vm42 24:03:12:34:56:78:9a:bc|^released 24:03:12:34:56:78:9a:bc released 20:03:12:34:56:78:9a:bc$||~
 release --owner frees all the owner holds|0|W release --owner vm42|^released 20:04:12:34:56:78:9a:bc released 24:04:12:34:56:78:9a:bc$||~
 a pair skips the indexes that rest|0|W alloc --pair --owner vm7|^20:05:12:34:56:78:9a:bc 24:05:12:34:56:78:9a:bc$||~
+the same line again prints the owner's pair and changes nothing|0|W alloc --pair --owner vm7|^20:05:12:34:56:78:9a:bc 24:05:12:34:56:78:9a:bc$|'vm7' already held 1 pair\(s\) here; nothing was changed; add --more for more$|=
+asking for two allocates only the one missing|0|W alloc --pair --owner vm7 2|^20:05:[^ ]* 24:05:[^ ]* 20:06:[^ ]* 24:06:[^ ]*$|'vm7' already held 1 pair\(s\) here; allocated 1 more$|~
+--more allocates all the same|0|W alloc --pair --more --owner vm7|^20:07:[^ ]* 24:07:[^ ]*$|^$|~
+single addresses count apart from pairs|0|W alloc --owner vm7 2|^20:02:12:34:56:78:9a:bc 20:08:12:34:56:78:9a:bc$|^$|~
+and are found again|0|W alloc --owner vm7|^20:02:12:34:56:78:9a:bc$|'vm7' already held 1 address\(es\) here; nothing was changed|=
+--more needs an owner|2|W alloc --more||--more asks for more names for an owner; name it with --owner$|=
 list --json describes its pool|0|W --json list|^\{"command":"list","local":"10:00:12:34:56:78:9a:bc","page":0,"base":"20:00:12:34:56:78:9a:bc",||=
 ROWS
 
@@ -45,7 +51,7 @@ ROWS
 # two owned pairs): 400 distinct addresses.
 state=$work/race
 for p in 1 2 3 4; do
-  kind=("alloc 4" "alloc --page 2 --pair --owner p$p 2")
+  kind=("alloc 4" "alloc --page 2 --pair --more --owner p$p 2")
   (for i in $(seq 25); do W ${kind[p % 2]} || echo "alloc failed" >&2; done | tr ' ' '\n' >"$work/got.$p") &
 done
 wait

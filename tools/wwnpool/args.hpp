@@ -21,6 +21,7 @@ struct Args {
     bool force = false;
     bool all = false;
     bool pair = false;                // alloc --pair
+    bool more = false;                // alloc --more: more names for an owner who holds some
     bool long_list = false;           // list --long
     std::optional<std::string> owner; // --owner
     Style style;                      // --format, --upper

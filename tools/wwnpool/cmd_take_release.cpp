@@ -188,6 +188,7 @@ int release(Context &ctx) {
     for (const auto &address : addresses) {
         require_own(address, local);
     }
+    require_not_live(with_partners(state, addresses));
     require_owner_named(args, state, addresses);
     const std::vector<std::string> undo = take_back(state, with_partners(state, addresses));
     const std::vector<revevidozi::Wwn> released = release_addresses(state, local, addresses);
@@ -234,6 +235,7 @@ int release_all(Context &ctx) {
         const AddressRecord *record = state.record(a);
         return record != nullptr && !record->owner.empty();
     });
+    require_not_live(affected);
     if (owned != affected.end() && !args.force) {
         throw Failure(kRefused, "pool " + base.str() + " holds addresses with owners (" + whose(state, affected) +
                                     "); nothing was changed; release them by owner, or add --force");

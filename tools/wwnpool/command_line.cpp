@@ -23,13 +23,14 @@ enum Option : unsigned {
     kLong = 32,
     kFormat = 64,
     kRest = 128,
+    kMore = 256,
 };
 
 // What a change needs: the state locked, every line trusted, the host's name.
 constexpr unsigned kChange = kChangeState | kTrusted | kLocalWwn;
 
 struct Command {
-    const char *name;
+    const char *name; // "vport create": a subcommand of a group
     Runner run;
     unsigned needs; // the setup done before it runs (setup.hpp)
     unsigned options;
@@ -42,10 +43,11 @@ const Command kCommands[] = {
     {"init", cmd_init, kChangeState | kLocalWwn, kPage | kForce, nullptr, "create a pool, or reset one",
      "Creates the pool of page P (0 to 7, default 0) of the local WWN. With --force, resets it instead, damaged or "
      "duplicated or not: every one of its addresses becomes free."},
-    {"alloc", cmd_alloc, kChange | kRestPeriod, kPage | kPair | kOwner | kFormat | kRest, "COUNT",
+    {"alloc", cmd_alloc, kChange | kRestPeriod, kPage | kPair | kOwner | kMore | kFormat | kRest, "COUNT",
      "allocate the lowest free addresses",
      "Allocates COUNT (1 to 1024, default 1) addresses of the pool of page P, lowest first, and prints them. The "
-     "pool is created on first use."},
+     "pool is created on first use. With --owner, what the owner already holds on the page counts: the same "
+     "command run again prints it and changes nothing; --more allocates COUNT more all the same."},
     {"take", cmd_take, kChange, kPair | kOwner | kFormat, "WWN", "allocate chosen addresses",
      "Allocates the addresses given. Each one's pool is the one its bits name (created on first use). With "
      "--pair, each address and its partner (same index, partner page) are taken as a pair. If any address is "
@@ -78,6 +80,19 @@ const Command kCommands[] = {
      "from now on), merges copies of a pool into one that holds every name either holds, and writes the closing "
      "line again. The lines dropped or changed are kept in a file beside the state, named in the message. A pool "
      "line that cannot be read is left as it is: only 'init --force' resets that pool."},
+    {"vport create", cmd_vport_create, kChange | kRestPeriod, kPage | kOwner | kMore | kFormat | kRest, "HOST",
+     "give an FC host a virtual HBA with a pair of names",
+     "Allocates a port/node pair (port from page P, node from its partner) for --owner, writes it to the FC host's "
+     "vport_create, waits (--wait, default 30 s) for the vport and prints it: name, parent, names, state. The "
+     "owner becomes its symbolic name. If the kernel refuses, nothing is changed. A vport the fabric rejects is "
+     "deleted and its names kept out of use. Run again, it prints the owner's vport on HOST and changes nothing."},
+    {"vport delete", cmd_vport_delete, kChange, kOwner | kForce | kFormat, "WWN|VPORT",
+     "delete virtual HBAs and release their names",
+     "Deletes the vport named, the one carrying WWN, or every vport of --owner, waits for it to go and releases "
+     "its names (they rest). Owned names need --owner naming the owner, or --force."},
+    {"vport list", cmd_vport_list, kReadState, kFormat, nullptr, "list the virtual HBAs and their owners",
+     "One line per vport: name, parent, port and node name, state, owner. Where the state disagrees (a name free "
+     "there, names not held as one pair, a name of another host's pools), a 'drift:' line follows."},
     {"local", cmd_local, kReadState | kLocalWwn, 0, nullptr, "show the local WWN that names this host's pools",
      "Prints the local WWN that names this host's pools and where it comes from: --local, WWNPOOL_LOCAL, the "
      "pools already in the state file, or a network interface (and whether its MAC is universally or locally "
@@ -137,8 +152,13 @@ CommandLine parse_command_line(int argc, char **argv) {
     app.add_flag("--json", args.json, "one JSON document on standard output");
     std::optional<std::string> page;
     std::optional<std::string> format;
+    CLI::App *vport = app.add_subcommand("vport", "virtual HBAs: create, delete, list");
+    vport->require_subcommand(1, 1);
+    vport->fallthrough();
     for (const Command &command : kCommands) {
-        CLI::App *sub = app.add_subcommand(command.name, command.summary);
+        const std::string name = command.name;
+        CLI::App *sub = name.starts_with("vport ") ? vport->add_subcommand(name.substr(6), command.summary)
+                                                   : app.add_subcommand(name, command.summary);
         sub->fallthrough();
         sub->footer(std::string(command.details) + "\n\n" + kFooter);
         if ((command.options & kPage) != 0) {
@@ -161,6 +181,9 @@ CommandLine parse_command_line(int argc, char **argv) {
         if ((command.options & kOwner) != 0) {
             sub->add_option("--owner", args.owner, "who holds the addresses (a VM, a profile, a ticket)")
                 ->type_name("TEXT");
+        }
+        if ((command.options & kMore) != 0) {
+            sub->add_flag("--more", args.more, "more for an owner who already holds some");
         }
         if ((command.options & kLong) != 0) {
             sub->add_flag("--long", args.long_list, "ADDRESS OWNER PARTNER columns");
@@ -197,6 +220,11 @@ CommandLine parse_command_line(int argc, char **argv) {
         throw Failure(kBadUsage, one_line(e.what()) + "; see 'wwnpool --help'");
     }
     CLI::App *chosen = app.get_subcommands().front();
+    std::string name = chosen->get_name();
+    if (chosen == vport) {
+        chosen = vport->get_subcommands().front();
+        name += " " + chosen->get_name();
+    }
     for (const CLI::App *scope : {static_cast<const CLI::App *>(&app), static_cast<const CLI::App *>(chosen)}) {
         for (const CLI::Option *option : scope->get_options()) {
             if (option->get_name() != args.command && !option->get_positional() && option->count() > 1) {
@@ -204,7 +232,7 @@ CommandLine parse_command_line(int argc, char **argv) {
             }
         }
     }
-    args.command = chosen->get_name();
+    args.command = name;
     for (const Command &command : kCommands) {
         if (args.command == command.name) {
             line.run = command.run;
@@ -217,12 +245,12 @@ CommandLine parse_command_line(int argc, char **argv) {
     if (format) {
         args.style.format = parse_format(*format);
     }
-    if (args.style.format == Format::kVport && !args.pair) {
-        throw Failure(kBadUsage, "--format vport writes port/node pairs; use it with 'alloc --pair'");
+    if (args.style.format == Format::kVport && !args.pair && !name.starts_with("vport")) {
+        throw Failure(kBadUsage, "--format vport writes port/node pairs; use it with 'alloc --pair' or 'vport'");
     }
     if (args.owner) {
         // Only a name being handed out gets a new owner; the others select by owners already recorded.
-        const bool new_owner = line.run == cmd_alloc || line.run == cmd_take;
+        const bool new_owner = line.run == cmd_alloc || line.run == cmd_take || line.run == cmd_vport_create;
         if (const std::string problem =
                 owner_problem(*args.owner, new_owner ? OwnerRules::kNew : OwnerRules::kRecorded);
             !problem.empty()) {

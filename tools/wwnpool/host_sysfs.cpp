@@ -18,14 +18,26 @@
 namespace wwnpool {
 namespace fs = std::filesystem;
 
+[[noreturn]] void unreadable(const fs::path &path, int error) {
+    const std::string why = error == kNotRegular ? "not a regular file" : std::strerror(error);
+    throw Failure(kBadState, "cannot read " + shown(path.string()) + ": " + why +
+                                 "; the names this host's FC hosts carry cannot be checked, so nothing was changed");
+}
+
 namespace {
 
-constexpr int kNotRegular = -1; // in place of an errno
+// A MAC address "aa:bb:cc:dd:ee:ff" as 48 bits, if it is one.
+std::optional<std::uint64_t> parse_mac(const std::string &text) {
+    if (text.size() != 17) {
+        return std::nullopt;
+    }
+    const auto wwn = revevidozi::Wwn::parse("00:00:" + text);
+    return wwn ? std::optional<std::uint64_t>(wwn->value()) : std::nullopt;
+}
 
-// The first line of a sysfs attribute, without its newline; nullopt when it
-// cannot be read. Attributes are small regular files: anything else (a FIFO,
-// a link to a device) is never waited on nor read without limit.
-std::optional<std::string> attribute(const fs::path &file, int *error = nullptr) {
+} // namespace
+
+std::optional<std::string> attribute(const fs::path &file, int *error) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -52,23 +64,6 @@ std::optional<std::string> attribute(const fs::path &file, int *error = nullptr)
     const std::string_view read(text, static_cast<std::size_t>(n));
     return std::string(read.substr(0, read.find('\n')));
 }
-
-[[noreturn]] void unreadable(const fs::path &path, int error) {
-    const std::string why = error == kNotRegular ? "not a regular file" : std::strerror(error);
-    throw Failure(kBadState, "cannot read " + shown(path.string()) + ": " + why +
-                                 "; the names this host's FC hosts carry cannot be checked, so nothing was changed");
-}
-
-// A MAC address "aa:bb:cc:dd:ee:ff" as 48 bits, if it is one.
-std::optional<std::uint64_t> parse_mac(const std::string &text) {
-    if (text.size() != 17) {
-        return std::nullopt;
-    }
-    const auto wwn = revevidozi::Wwn::parse("00:00:" + text);
-    return wwn ? std::optional<std::uint64_t>(wwn->value()) : std::nullopt;
-}
-
-} // namespace
 
 fs::path sysfs_root() {
     const char *root = std::getenv("WWNPOOL_SYSFS");
@@ -120,7 +115,7 @@ std::vector<FcEntry> fc_entries() {
                 const auto wwn = revevidozi::Wwn::parse(text.value_or(""));
                 return wwn && wwn->value() != 0 ? wwn : std::nullopt;
             };
-            found.push_back({it->path().filename().string(), name("port_name"), name("node_name")});
+            found.push_back({it->path().filename().string(), name("port_name"), name("node_name"), it->path()});
         }
         if (ec) {
             unreadable(folder, ec.value());

@@ -14,6 +14,18 @@ namespace wwnpool {
 
 std::filesystem::path sysfs_root();
 
+// In place of an errno: the attribute is no regular file.
+constexpr int kNotRegular = -1;
+
+// The first line of a sysfs attribute, without its newline; nullopt, with
+// the errno in *error, when it cannot be read. Attributes are small regular
+// files: anything else (a FIFO, a link to a device) is never waited on nor
+// read without limit.
+std::optional<std::string> attribute(const std::filesystem::path &file, int *error = nullptr);
+
+// Fails (exit 3) for an attribute or folder of FC entries that cannot be read.
+[[noreturn]] void unreadable(const std::filesystem::path &path, int error);
+
 struct NetInterface {
     std::string name;
     std::uint64_t mac = 0;  // 48 bits
@@ -31,6 +43,7 @@ struct FcEntry {
     std::string name; // "host5", "vport-5:0-0"
     std::optional<revevidozi::Wwn> port;
     std::optional<revevidozi::Wwn> node;
+    std::filesystem::path path;
 };
 
 // In name order; none on a host without FC (no class/fc_host is normal).

@@ -52,16 +52,45 @@ revevidozi::Pool &pool_of(PoolLine &line) {
     return *line.pool;
 }
 
-std::map<std::uint64_t, std::string> names_in_use() {
-    std::map<std::uint64_t, std::string> users;
+std::map<std::uint64_t, std::string> carriers() {
+    std::map<std::uint64_t, std::string> found;
     for (const FcEntry &entry : fc_entries()) {
         for (const auto &name : {entry.port, entry.node}) {
-            if (name) {
-                users.emplace(name->value(), sysfs_owner(entry.name));
+            if (!name) {
+                continue;
+            }
+            const auto [at, added] = found.emplace(name->value(), entry.name);
+            if (!added && entry.name.starts_with("vport-")) {
+                at->second = entry.name;
             }
         }
     }
+    return found;
+}
+
+std::map<std::uint64_t, std::string> names_in_use() {
+    std::map<std::uint64_t, std::string> users;
+    for (const auto &[name, entry] : carriers()) {
+        users.emplace(name, sysfs_owner(entry));
+    }
     return users;
+}
+
+void require_not_live(const std::vector<revevidozi::Wwn> &addresses) {
+    const auto live = carriers();
+    for (const auto &address : addresses) {
+        const auto at = live.find(address.value());
+        if (at == live.end()) {
+            continue;
+        }
+        const std::string entry = shown(at->second);
+        throw Failure(kRefused, address.str() + " is carried by " +
+                                    (at->second.starts_with("vport-")
+                                         ? entry + " now; nothing was changed; 'wwnpool vport delete " +
+                                               entry + "' removes the vport and releases its names"
+                                         : "FC host " + entry +
+                                               " now; nothing was changed; a name stays allocated while it is live"));
+    }
 }
 
 void claim_names_in_use(StateFile &state, revevidozi::Pool &pool, const std::map<std::uint64_t, std::string> &users) {

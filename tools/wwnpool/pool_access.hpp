@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace wwnpool {
 
@@ -24,6 +25,14 @@ revevidozi::Pool &pool_of(PoolLine &line);
 // Fails with kBadUsage when an address belongs to another host's pools: a
 // typo in one digit must not quietly create a pool of another host.
 void require_own(const revevidozi::Wwn &address, const LocalIdentity &local);
+
+// The FC entry that carries each name now: a vport's name rather than that
+// of the FC host the kernel made for it.
+std::map<std::uint64_t, std::string> carriers();
+
+// Fails (kRefused) when an FC host or vport of this host carries one of the
+// addresses: a name on the fabric is never freed, --force or not.
+void require_not_live(const std::vector<revevidozi::Wwn> &addresses);
 
 // The names this host's FC hosts and vports carry now, with the owner
 // "sysfs:<entry>" that records them.

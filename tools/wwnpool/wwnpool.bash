@@ -2,7 +2,7 @@
 # values of --page and --format.
 _wwnpool() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="init alloc take release status list decode dump scan check local repair"
+    local commands="init alloc take release status list decode dump scan check local repair vport"
     local global="--state --local --json --help --version"
     case $prev in
     --page) mapfile -t COMPREPLY < <(compgen -W "0 1 2 3 4 5 6 7" -- "$cur"); return ;;
@@ -15,11 +15,27 @@ _wwnpool() {
         case " $commands " in *" $word "*) command=$word && break ;; esac
     done
     local options=""
+    if [[ $command == vport ]]; then
+        local action=${COMP_WORDS[*]:2:COMP_CWORD-2}
+        action=${action%% *}
+        case $action in
+        "" | -*) mapfile -t COMPREPLY < <(compgen -W "create delete list $global" -- "$cur"); return ;;
+        create) options="--page --owner --more --rest --format --upper --wait" ;;
+        delete) options="--owner --force --format --upper --wait" ;;
+        list) options="--format --upper" ;;
+        esac
+        if [[ $action == create && $cur != -* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W "$(ls "${WWNPOOL_SYSFS:-/sys}/class/fc_host" 2>/dev/null)" -- "$cur")
+        else
+            mapfile -t COMPREPLY < <(compgen -W "$options $global" -- "$cur")
+        fi
+        return
+    fi
     case $command in
     "") mapfile -t COMPREPLY < <(compgen -W "$commands $global" -- "$cur"); return ;;
     init) options="--page --force --wait" ;;
     repair) options="--wait" ;;
-    alloc) options="--page --pair --owner --rest --format --upper --wait" ;;
+    alloc) options="--page --pair --owner --more --rest --format --upper --wait" ;;
     take) options="--pair --owner --format --upper --wait" ;;
     release) options="--page --all --force --owner --format --upper --wait" ;;
     list) options="--page --long --owner --rest --format --upper" ;;

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Virtual HBAs, made and removed in one command each, over a fake sysfs tree
+# whose kernel part the preloaded stand-in plays: a failure leaves the state
+# and the tree as they were, and a name on the fabric is never freed.
+# Usage: vport.sh WWNPOOL FAIL_DIR_FSYNC FAKE_FC_KERNEL
+source "$(dirname "$0")/rows.sh"
+kernel=$3
+V() { LD_PRELOAD=$kernel "$tool" --state "$state" "$@"; }
+hba() { # hba HOST PORT_NAME MAX_NPIV_VPORTS: an FC host that makes vports
+  local h=$work/sys/class/fc_host/$1
+  mkdir -p "$h" "$work/sys/class/fc_vports"
+  echo "$2" >"$h/port_name" && echo 0x20000024ff0000ff >"$h/node_name" && echo "$3" >"$h/max_npiv_vports"
+  echo 0 >"$h/npiv_vports_inuse" && : >"$h/vport_create" && : >"$h/vport_delete"
+}
+tree() { (cd "$work/sys" && grep -r '' . | sort); }
+hba host5 0x21000024ff000005 2 && hba host6 0x21000024ff000006 8
+h6=$work/sys/class/fc_host/host6
+
+rows <<'ROWS'
+!echo 95 >"$work/sys/class/fc_host/host5/refuse"
+a refused first vport makes no state|1|V vport create host5 --owner web1 2>&1|host5 refused a vport for 20:00:12:34:56:78:9a:bc:24:00:12:34:56:78:9a:bc: host5 does not support NPIV \(its driver makes no vports\); nothing was changed$||=
+!rm "$work/sys/class/fc_host/host5/refuse"
+a vport is made with a pair of the pools|0|V vport create host5 --owner web1|^vport-5:0-0  host5  20:00:12:34:56:78:9a:bc  24:00:12:34:56:78:9a:bc  Active  web1$||~
+the kernel got its names, and the owner names it on the fabric|0|cat $work/sys/class/fc_vports/vport-5:0-0/{port_name,node_name,symbolic_name}|^0x2000123456789abc 0x2400123456789abc web1$|^$|=
+the same command again changes nothing|0|V vport create host5 --owner web1|^vport-5:0-0  host5  20:00:[^ ]*  24:00:[^ ]*  Active  web1$|'web1' already has vport-5:0-0 on host5; nothing was changed; add --more for another$|=
+a vport needs an owner|2|V vport create host5||vport create needs --owner|=
+and an FC host that makes vports|2|V vport create ../host5 --owner x||'../host5' is no FC host that makes vports|=
+
+# A name on the fabric is never freed.
+release refuses a live vport's names and names the vport to delete|1|V release --owner web1||20:00:12:34:56:78:9a:bc is carried by vport-5:0-0 now; nothing was changed; 'wwnpool vport delete vport-5:0-0' removes the vport|=
+--force does not override it|1|V release --force 24:00:12:34:56:78:9a:bc||24:00:12:34:56:78:9a:bc is carried by vport-5:0-0 now|=
+nor does releasing the whole pool|1|V release --all --page 1 --force||is carried by vport-5:0-0 now|=
+
+# When the kernel refuses, the state and the tree are as they were.
+!V vport create host5 --owner web2; tree >"$work/tree.before"
+no free vport: how many are in use|1|V vport create host5 --owner web3||host5 refused a vport for 20:02:[^ ]*: host5 has no free vport \(2 of 2 in use\); nothing was changed$|=
+!echo 76 >"$h6/refuse"
+a name the fabric or the driver knows|1|V vport create host6 --owner web3||host6 refused a vport for 20:02:[^ ]*: the fabric or the driver already knows one of these names; nothing was changed$|=
+!echo 22 >"$h6/refuse"
+a malformed write|1|V vport create host6 --owner web3||the kernel found the names malformed; nothing was changed$|=
+!rm "$h6/refuse"
+the tree is as it was|0|diff <(tree) "$work/tree.before"|^$|^$|=
+
+# A vport the fabric rejects: its names are kept out of use.
+!echo 'Fabric Rejected WWN' >"$h6/next_state"
+it is deleted and its names kept|1|V vport create host6 --owner db1||vport-6:0-0 on host6 reached "Fabric Rejected WWN": the fabric refused 20:02:[^ ]*, most likely because another port carries one of them; deleted it and kept both names out of use as 'fabric rejected for db1'; run the same command again for a new pair$|~
+!rm "$h6/next_state"
+the same command again gets a new pair|0|V vport create host6 --owner db1|^vport-6:0-1  host6  20:03:[^ ]*  24:03:[^ ]*  Active  db1$|^$|~
+the rejected names stay allocated|0|V --json list --owner 'fabric rejected for db1'|"addresses":\["20:02:12:34:56:78:9a:bc","24:02:12:34:56:78:9a:bc"\]||=
+
+# Deleting releases, the owner named.
+deleting an owned vport needs its owner|1|V vport delete vport-5:0-0||vport-5:0-0 is held by 'web1'; nothing was changed; add --owner 'web1'|=
+which deletes it and releases its names|0|V vport delete vport-5:0-0 --owner web1|^deleted vport-5:0-0 on host5; released 20:00:12:34:56:78:9a:bc 24:00:12:34:56:78:9a:bc$|^$|~
+the vport and its FC host are gone|1|test -e $work/sys/class/fc_vports/vport-5:0-0 -o -e $work/sys/class/fc_host/host7|^$|^$|=
+and its names rest|0|V status 20:00:12:34:56:78:9a:bc|^20:00:12:34:56:78:9a:bc free \(resting since|^$|=
+one named by a WWN|0|V --json vport delete --owner web2 24:01:12:34:56:78:9a:bc|"vport":"vport-5:0-1".*"released":\["20:01:[^]]*24:01|^$|~
+an owner without a vport is told so|1|V vport delete --owner web1||'web1' has no vport on this host; 'wwnpool vport list' shows them$|=
+
+# Drift, both ways.
+!LD_PRELOAD=$kernel sh -c 'echo 2007123456789abc:2407123456789abc >"$0"' "$work/sys/class/fc_host/host5/vport_create"
+!LD_PRELOAD=$kernel sh -c 'echo 2000aabbccddeeff:2400aabbccddeeff >"$0"' "$work/sys/class/fc_host/host5/vport_create"
+a vport the state does not hold shows as drift|0|V vport list|vport-5:0-2  host5  20:07:[^ ]*  24:07:[^ ]*  Active  - +drift: 20:07:12:34:56:78:9a:bc is free in the state; 'wwnpool scan' marks it taken +drift: 24:07|^$|=
+and one of another host's pools|0|V --json vport list|"vport":"vport-5:0-3".*"problems":\["20:00:aa:bb:cc:dd:ee:ff is of another host's pools \(local WWN 10:00:aa:bb:cc:dd:ee:ff\)"|^$|=
+ROWS
+finish
