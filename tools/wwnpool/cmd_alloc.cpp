@@ -98,6 +98,7 @@ int cmd_alloc(Context &ctx) {
         return kDone;
     }
     std::vector<revevidozi::Wwn> addresses;
+    addresses.reserve(static_cast<std::size_t>(count));
     for (const auto &[address, same] : before) {
         addresses.push_back(address);
     }

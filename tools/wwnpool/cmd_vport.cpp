@@ -27,8 +27,7 @@ constexpr std::chrono::seconds kDefaultWait(30);
 
 // Asks `done` until it says yes or --wait (default 30 s) has passed.
 template <class Done> bool wait_for(const Args &args, Done done) {
-    const auto until =
-        std::chrono::steady_clock::now() + (args.wait ? std::chrono::seconds(*args.wait) : kDefaultWait);
+    const auto until = std::chrono::steady_clock::now() + (args.wait ? std::chrono::seconds(*args.wait) : kDefaultWait);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= until) {
             return false;
@@ -59,8 +58,12 @@ std::optional<std::string> pair_owner(const StateFile &state, const FcEntry &ent
 Json vport_json(const Args &args, const StateFile &state, const Vport &v) {
     const auto owner = pair_owner(state, v.entry);
     const auto name = [](const std::optional<Wwn> &wwn) { return wwn ? Json(wwn->str()) : Json(); };
-    return {{"command", args.command}, {"vport", v.entry.name},       {"parent", v.parent},
-            {"port", name(v.entry.port)}, {"node", name(v.entry.node)}, {"state", v.state},
+    return {{"command", args.command},
+            {"vport", v.entry.name},
+            {"parent", v.parent},
+            {"port", name(v.entry.port)},
+            {"node", name(v.entry.node)},
+            {"state", v.state},
             {"owner", owner ? Json(*owner) : Json()}};
 }
 
@@ -76,8 +79,8 @@ void print_vport(const Args &args, Output &out, const StateFile &state, const Vp
                << (args.style.format == Format::kVport && v.entry.port && v.entry.node
                        ? formatted_pair(*v.entry.port, *v.entry.node, args.style)
                        : name(v.entry.port) + "  " + name(v.entry.node))
-               << "  " << (v.state.empty() ? "-" : v.state) << "  "
-               << (owner && !owner->empty() ? shown(*owner) : "-") << '\n';
+               << "  " << (v.state.empty() ? "-" : v.state) << "  " << (owner && !owner->empty() ? shown(*owner) : "-")
+               << '\n';
 }
 
 // The kernel's refusal of a vport_create, in the administrator's words.
@@ -202,8 +205,8 @@ int vport_create(Context &ctx) {
         quarantine(ctx, *made, pair);
     }
     if (const int error = set_symbolic_name(*made, *args.owner); error != 0) {
-        std::cerr << "wwnpool: note: " << shown(made->entry.name) << " keeps its symbolic name: "
-                  << std::strerror(error) << '\n';
+        std::cerr << "wwnpool: note: " << shown(made->entry.name)
+                  << " keeps its symbolic name: " << std::strerror(error) << '\n';
     }
     print_vport(args, ctx.out, state, *made);
     return kDone;
@@ -215,7 +218,8 @@ int vport_delete(Context &ctx) {
         throw Failure(kBadUsage, "vport delete takes --owner TEXT, or one WWN or vport name");
     }
     const std::string what = args.operands.empty() ? "" : args.operands[0];
-    const std::optional<Wwn> name = what.empty() || what.starts_with("vport-") ? std::nullopt : std::optional(parse_wwn(what));
+    const std::optional<Wwn> name =
+        what.empty() || what.starts_with("vport-") ? std::nullopt : std::optional(parse_wwn(what));
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();
     std::vector<Vport> chosen;
@@ -244,8 +248,7 @@ int vport_delete(Context &ctx) {
     }
     for (const Vport &v : chosen) {
         const Pair pair{*v.entry.port, *v.entry.node};
-        if (const int error = write_vport_switch(v.parent, VportSwitch::kDelete, pair.first, pair.second);
-            error != 0) {
+        if (const int error = write_vport_switch(v.parent, VportSwitch::kDelete, pair.first, pair.second); error != 0) {
             throw Failure(kRefused, v.parent + " refused to delete " + v.entry.name + ": " + std::strerror(error) +
                                         "; its names stay allocated");
         }
@@ -257,8 +260,8 @@ int vport_delete(Context &ctx) {
         for (const Wwn &a : {pair.first, pair.second}) {
             std::error_code ec;
             const auto origin = revevidozi::origin_of(a, ec);
-            PoolLine *line = origin && origin->local == local.wwn ? pool_line(state, local, origin->page, false)
-                                                                  : nullptr;
+            PoolLine *line =
+                origin && origin->local == local.wwn ? pool_line(state, local, origin->page, false) : nullptr;
             if (line != nullptr && pool_of(*line).in_use(a)) {
                 pool_of(*line).release(a);
                 state.drop_record(a);
@@ -267,14 +270,14 @@ int vport_delete(Context &ctx) {
             }
         }
         if (!released.empty()) {
-            ctx.out.changed("released", released, {"take --pair" + (owner.empty() ? "" : " --owner " +
-                                                                           shell_quoted(owner)) + " " +
-                                                     released.front().str()});
+            ctx.out.changed("released", released,
+                            {"take --pair" + (owner.empty() ? "" : " --owner " + shell_quoted(owner)) + " " +
+                             released.front().str()});
             state.save();
         }
         if (args.json) {
-            Json json{{"command", args.command}, {"vport", v.entry.name}, {"parent", v.parent},
-                      {"released", Json::array()}};
+            Json json{
+                {"command", args.command}, {"vport", v.entry.name}, {"parent", v.parent}, {"released", Json::array()}};
             for (const Wwn &a : released) {
                 json["released"].push_back(a.str());
             }
@@ -309,7 +312,7 @@ std::vector<std::string> drift(StateFile &state, const std::optional<LocalIdenti
         }
     }
     if (problems.empty() && v.entry.port && !pair_owner(state, v.entry)) {
-        problems.push_back("its names are not held as one pair in the state");
+        problems.emplace_back("its names are not held as one pair in the state");
     }
     return problems;
 }

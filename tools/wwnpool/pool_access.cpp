@@ -84,12 +84,12 @@ void require_not_live(const std::vector<revevidozi::Wwn> &addresses) {
             continue;
         }
         const std::string entry = shown(at->second);
-        throw Failure(kRefused, address.str() + " is carried by " +
-                                    (at->second.starts_with("vport-")
-                                         ? entry + " now; nothing was changed; 'wwnpool vport delete " +
-                                               entry + "' removes the vport and releases its names"
-                                         : "FC host " + entry +
-                                               " now; nothing was changed; a name stays allocated while it is live"));
+        const bool vport = at->second.starts_with("vport-");
+        std::string message = address.str() + " is carried by " + (vport ? "" : "FC host ");
+        message += entry + " now; nothing was changed; ";
+        message += vport ? "'wwnpool vport delete " + entry + "' removes the vport and releases its names"
+                         : "a name stays allocated while it is live";
+        throw Failure(kRefused, message);
     }
 }
 
