@@ -10,7 +10,7 @@ an invisible format character is refused, shown escaped|2|W take --owner $'vm\u2
 an owner never looks like no owner|2|W take --owner - 2c:30:12:34:56:78:9a:bc||the owner '-' may not start with '-'|=
 nor like an option left without its value|2|W alloc --owner --force||the owner '--force' may not start with '-'|=
 an owner in UTF-8 is kept as it is|0|W --json take --owner 'vm é' 20:20:12:34:56:78:9a:bc|^\{"command":"take","owner":"vm é","addresses":\["20:20:12:34:56:78:9a:bc"\]\}$||~
-status --json gives each address its state and owner, null for none|0|W take 20:00:12:34:56:78:9a:bc; W --json status 20:20:12:34:56:78:9a:bc 20:00:12:34:56:78:9a:bc|"owner":"vm é","state":"in use","resting_since":null.*"owner":null,"state":"in use"||~
+status --json gives each address its state and owner, null for none|0|W take 20:00:12:34:56:78:9a:bc; W --json status 20:20:12:34:56:78:9a:bc 20:00:12:34:56:78:9a:bc|"owner":"vm é","page":0,"state":"in use","resting_since":null.*"owner":null,"page":0,"state":"in use"||~
 
 !state=$work/guard; W alloc --pair --owner vm1; W alloc --owner vm2; W alloc
 !echo "# a note of the administrator's" >>"$state"

@@ -136,7 +136,7 @@ status names each of them, exit 3|3|W status|line [0-9]+: a record of 20:30:12:3
 a repair drops them, keeping them beside the state|0|W repair|^repaired: 2 record\(s\) dropped.* kept in $work/records.damaged-[0-9TZ]+-repair$||~
 and the owner's record stands|0|W list --owner vm|^20:20:12:34:56:78:9a:bc$||=
 !state=$work/single; W take --owner vm 24:00:12:34:56:78:9a:bc; grep '^A 2400' "$state" >"$work/unpaired"
-!state=$work/pair; W alloc --pair --owner vm; sed -i '/^A 2400/d' "$state"; cat "$work/unpaired" >>"$state"
+!state=$work/pair; W alloc --pair --owner vm; sed -i '/^[AN] 2400/d' "$state"; cat "$work/unpaired" >>"$state"
 a pair's record whose partner does not name it back is refused|3|W list --owner vm||a record pairing 20:00:12:34:56:78:9a:bc with 24:00:12:34:56:78:9a:bc, which is no partner of it|=
 a repair keeps its owner, without the link|0|W repair; W list --long|^repaired: 1 record\(s\) kept without a partner.* 20:00:12:34:56:78:9a:bc  vm +- +-$||~
 !state=$work/records
@@ -149,14 +149,14 @@ which succeeds|0|W init --page 0 --force|^reset pool 20:00:12:34:56:78:9a:bc .* 
 and the partners keep their owners, without the link|0|W list --long --page 1|^ADDRESS .* 24:00:12:34:56:78:9a:bc  vm1 +- +- 24:01:12:34:56:78:9a:bc  vm1 +- +-$||=
 !sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1e/' "$state"; W init --force; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 a second reset within a second keeps its lines under a name of its own|0|W init --force >/dev/null; set -- "$work"/paired.damaged-*; echo $#|^3$||~
-!state=$work/twice; W alloc --owner a; grep '^01' "$state" >"$work/older"; W alloc --owner b; sed -i "4r $work/older" "$state"
-a pool kept twice points to a repair|3|W alloc||the same pool is on line 6 too; the file is left as it is; 'wwnpool --state '$work/twice' repair'|=
+!state=$work/twice; W alloc --owner a; grep '^01' "$state" >"$work/older"; W alloc --owner b; sed -i "5r $work/older" "$state"
+a pool kept twice points to a repair|3|W alloc||the same pool is on line 7 too; the file is left as it is; 'wwnpool --state '$work/twice' repair'|=
 which merges the copies, keeping every name in use in either|0|W repair >/dev/null; W list --long|20:00:12:34:56:78:9a:bc  a +- +- 20:01:12:34:56:78:9a:bc  b ||~
 !state=$work/cut; W alloc --pair --owner vm1; W release --owner vm1; sed -i '$d' "$state"; sed -i '$d' "$state"
 a file cut at a line's end is refused, with a repair as the way out|3|W alloc||$work/cut: the file ends without its closing line, so lines at its end may be lost; the file is left as it is; 'wwnpool --state '$work/cut' repair'|=
 which seals it anew, saying what may be lost|0|W repair|^repaired: the file sealed anew: .* may have been lost||~
 and the rest it still records stands|0|W status 20:00:12:34:56:78:9a:bc|free \(resting since||=
-!state=$work/emptied; W alloc; sed -i '1s/format 3/format 2/; $d' "$state"
+!state=$work/emptied; W alloc; sed -i '1s/format 4/format 2/; $d' "$state"
 a file of the format before the closing line still reads|0|W status|1 +1023$||=
 a redirect into the state, which empties it, is no fresh state|3|W alloc >"$state"||$work/emptied is empty, so it is no state file; nothing was changed|
 ROWS

@@ -145,6 +145,12 @@ TEST(WwnpoolRecords, TextRoundTripsAndDamageIsNamed) {
         EXPECT_FALSE(parse_record(body + " " + crc, &why)) << body;
         EXPECT_EQ(why, "address record with a bad owner");
     }
+    // A pair's node name has a record of its own kind, and always its port.
+    const std::string node = record_text({Wwn(0x2403123456789abcULL), Wwn(0x2003123456789abcULL), "", true});
+    EXPECT_TRUE(node.starts_with("N 2403123456789abc 2003123456789abc - ")) << node;
+    EXPECT_TRUE(parse_record(node, &why)->node);
+    EXPECT_FALSE(parse_record(record_text({Wwn(0x2403123456789abcULL), std::nullopt, "x", true}), &why));
+    EXPECT_EQ(why, "node record without its port");
     EXPECT_EQ(record_address("A 2003123456789abc ??"), Wwn(0x2003123456789abcULL));
     EXPECT_FALSE(is_record_line("Apool"));
 }

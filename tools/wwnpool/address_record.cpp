@@ -52,8 +52,8 @@ std::string record_text(const AddressRecord &record) {
         std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(c));
         owner += pair;
     }
-    const std::string body = "A " + hex16(record.address) + " " + (record.partner ? hex16(*record.partner) : "-") +
-                             " " + (owner.empty() ? "-" : owner);
+    const std::string body = (record.node ? "N " : "A ") + hex16(record.address) + " " +
+                             (record.partner ? hex16(*record.partner) : "-") + " " + (owner.empty() ? "-" : owner);
     return body + " " + crc_hex(body);
 }
 
@@ -84,7 +84,7 @@ std::optional<RestRecord> parse_rest(std::string_view text, std::string *why) {
 }
 
 bool is_record_line(std::string_view text) {
-    return text.starts_with("A ") || text.starts_with("R ");
+    return text.starts_with("A ") || text.starts_with("N ") || text.starts_with("R ");
 }
 
 std::optional<revevidozi::Wwn> record_address(std::string_view text) {
@@ -97,8 +97,8 @@ std::optional<AddressRecord> parse_record(std::string_view text, std::string *wh
         return std::nullopt;
     };
     const auto f = fields(text);
-    if (f.size() != 5 || f[0] != "A") {
-        return fail("not an address record (expected 'A', address, partner, owner and CRC)");
+    if (f.size() != 5 || (f[0] != "A" && f[0] != "N")) {
+        return fail("not an address record (expected 'A' or 'N', address, partner, owner and CRC)");
     }
     if (f[4] != crc_hex(text.substr(0, text.size() - 9))) {
         return fail("address record damaged (CRC mismatch)");
@@ -108,6 +108,10 @@ std::optional<AddressRecord> parse_record(std::string_view text, std::string *wh
     const auto partner = bare_wwn(f[2]);
     if (!address || (!partner && f[2] != "-")) {
         return fail("address record with a bad address");
+    }
+    record.node = f[0] == "N";
+    if (record.node && !partner) {
+        return fail("node record without its port");
     }
     record.address = *address;
     record.partner = partner;

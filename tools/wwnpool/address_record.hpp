@@ -4,7 +4,12 @@
 // own CRC-32 as the blocks are:
 //
 //   A <address> <partner or -> <owner as hex of its UTF-8 bytes, or -> <crc>
+//   N <address> <partner> <owner as hex, or -> <crc>
 //   R <address> <released at, seconds since 1970 UTC> <crc>
+//
+// "N" marks the node name of a port/node pair, "A" any other allocated
+// address (a pair's port among them); records written before "N" existed
+// have "A" for both names of a pair.
 //
 // addresses as 16 hex digits, the CRC (crc32ForBuf of everything before its
 // separating blank) as 8. Hex keeps any owner text on one line and the
@@ -23,6 +28,7 @@ struct AddressRecord {
     revevidozi::Wwn address;
     std::optional<revevidozi::Wwn> partner;
     std::string owner; // empty: none
+    bool node = false; // the node name of its pair
 };
 
 struct RestRecord {
@@ -39,7 +45,7 @@ std::optional<AddressRecord> parse_record(std::string_view text, std::string *wh
 
 std::optional<RestRecord> parse_rest(std::string_view text, std::string *why);
 
-// Whether a line is meant as a record ("A" or "R" first), even if damaged.
+// Whether a line is meant as a record ("A", "N" or "R" first), even if damaged.
 bool is_record_line(std::string_view text);
 
 // The address a record line names in its first field, if readable, even

@@ -86,8 +86,7 @@ int cmd_alloc(Context &ctx) {
             for (const auto &[port, node] : allocate_pairs(ports, nodes, missing, resting)) {
                 state.drop_rest(port);
                 state.drop_rest(node);
-                state.put_record({port, node, owner});
-                state.put_record({node, port, owner});
+                state.put_pair(port, node, owner);
                 changed.insert(changed.end(), {port, node});
                 pairs.emplace_back(port, node);
             }

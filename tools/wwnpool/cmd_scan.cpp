@@ -15,10 +15,11 @@ struct Found {
     const char *role; // "port" or "node"
 };
 
-bool in_pools_of(const revevidozi::Wwn &name, const revevidozi::Wwn &local) {
+// The local WWN of the pools a name comes from, if it is a pool address.
+std::optional<revevidozi::Wwn> pools_of(const revevidozi::Wwn &name) {
     std::error_code ec;
     const auto origin = revevidozi::origin_of(name, ec);
-    return origin && origin->local == local;
+    return origin ? std::optional(origin->local) : std::nullopt;
 }
 
 } // namespace
@@ -28,15 +29,15 @@ int cmd_scan(Context &ctx) {
     Output &out = ctx.out;
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();
-    std::vector<Found> taken, already, outside;
+    std::vector<Found> taken, already, foreign, outside;
     for (const FcEntry &entry : fc_entries()) {
         std::vector<revevidozi::Wwn> mine; // of this entry, taken now
         for (const auto &[name, role] : {std::pair{entry.port, "port"}, std::pair{entry.node, "node"}}) {
             if (!name) {
                 continue;
             }
-            if (!in_pools_of(*name, local.wwn)) {
-                outside.push_back({*name, entry.name, role});
+            if (const auto pools = pools_of(*name); pools != local.wwn) {
+                (pools ? foreign : outside).push_back({*name, entry.name, role});
                 continue;
             }
             const revevidozi::PoolOrigin origin = revevidozi::origin_of(*name);
@@ -51,8 +52,7 @@ int cmd_scan(Context &ctx) {
         }
         // An entry's port and node at one index of partner pools are a pair.
         if (mine.size() == 2 && are_partners(mine[0], mine[1])) {
-            state.put_record({mine[0], mine[1], sysfs_owner(entry.name)});
-            state.put_record({mine[1], mine[0], sysfs_owner(entry.name)});
+            state.put_pair(mine[0], mine[1], sysfs_owner(entry.name));
         }
     }
     if (!taken.empty()) {
@@ -66,11 +66,16 @@ int cmd_scan(Context &ctx) {
     }
     if (args.json) {
         Json json{{"command", "scan"}};
-        for (const auto &[key, list] :
-             {std::pair{"taken", &taken}, {"already_taken", &already}, {"outside", &outside}}) {
+        for (const auto &[key, list] : {std::pair{"taken", &taken},
+                                        {"already_taken", &already},
+                                        {"other_hosts", &foreign},
+                                        {"outside", &outside}}) {
             json[key] = Json::array();
             for (const auto &f : *list) {
                 Json item = address_json(state, f.wwn);
+                if (list == &foreign) {
+                    item["local"] = pools_of(f.wwn)->str();
+                }
                 item["entry"] = f.entry;
                 item["role"] = f.role;
                 json[key].push_back(item);
@@ -79,17 +84,22 @@ int cmd_scan(Context &ctx) {
         emit(out, json);
         return kDone;
     }
-    for (const auto &[label, list] :
-         {std::pair{"taken", &taken}, {"already taken", &already}, {"outside the pools", &outside}}) {
+    for (const auto &[label, list] : {std::pair{"taken", &taken},
+                                      {"already taken", &already},
+                                      {"another host's", &foreign},
+                                      {"outside the pools", &outside}}) {
         for (const auto &f : *list) {
             out.text() << label << "  " << formatted(f.wwn, args.style) << "  " << shown(f.entry) << ' ' << f.role;
+            if (list == &foreign) {
+                out.text() << "  of the pools of " << pools_of(f.wwn)->str();
+            }
             if (const AddressRecord *record = state.record(f.wwn); record && list != &taken && !record->owner.empty()) {
                 out.text() << "  owner " << shown(record->owner);
             }
             out.text() << '\n';
         }
     }
-    if (taken.empty() && already.empty() && outside.empty()) {
+    if (taken.empty() && already.empty() && foreign.empty() && outside.empty()) {
         out.text() << "no FC host or vport names found under " << shown((sysfs_root() / "class").string()) << '\n';
     }
     return kDone;

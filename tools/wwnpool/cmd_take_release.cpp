@@ -72,8 +72,8 @@ std::vector<std::string> take_back(const StateFile &state, const std::vector<rev
     for (const auto &address : released) {
         const AddressRecord *record = state.record(address);
         const bool pair = record != nullptr && record->partner.has_value();
-        if (pair && record->partner->value() < address.value()) {
-            continue; // named by its partner
+        if (pair && std::string_view(state.role(address)) == "node") {
+            continue; // named by its port
         }
         std::string &list = groups[{record != nullptr ? record->owner : "", pair}];
         list += " " + address.str();
@@ -111,7 +111,8 @@ int take(Context &ctx) {
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();
     const auto users = names_in_use();
-    for (const auto &address : addresses) {
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        const revevidozi::Wwn &address = addresses[i];
         require_own(address, local);
         if (const auto user = users.find(address.value()); user != users.end()) {
             throw Failure(kRefused, address.str() + " is in use by " + shown(user->second) +
@@ -125,8 +126,9 @@ int take(Context &ctx) {
                       << " and is resting; it is taken all the same\n";
             state.drop_rest(address);
         }
-        state.put_record(
-            {address, args.pair ? std::optional(partner_of(address)) : std::nullopt, args.owner.value_or("")});
+        // With --pair, each operand is a port and the name after it its node.
+        state.put_record({address, args.pair ? std::optional(partner_of(address)) : std::nullopt,
+                          args.owner.value_or(""), args.pair && i % 2 == 1});
     }
     ctx.out.changed("took", addresses, "release", owner_option(args));
     state.save();

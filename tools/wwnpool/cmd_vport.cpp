@@ -130,8 +130,7 @@ Pair allocate_pair(Context &ctx) {
     const Pair pair = allocate_pairs(ports, nodes, 1, {state, std::time(nullptr), ctx.rest_period()}).front();
     state.drop_rest(pair.first);
     state.drop_rest(pair.second);
-    state.put_record({pair.first, pair.second, *ctx.args.owner});
-    state.put_record({pair.second, pair.first, *ctx.args.owner});
+    state.put_pair(pair.first, pair.second, *ctx.args.owner);
     return pair;
 }
 
@@ -145,8 +144,7 @@ Pair allocate_pair(Context &ctx) {
         !wait_for(ctx.args, [&] { return !live_vport(pair); })) {
         deleted = "could not delete it ('wwnpool vport delete " + v.entry.name + " --force' tries again)";
     }
-    state.put_record({pair.first, pair.second, owner});
-    state.put_record({pair.second, pair.first, owner});
+    state.put_pair(pair.first, pair.second, owner);
     state.save();
     throw Failure(kRefused, v.entry.name + " on " + v.parent + " reached \"" + v.state + "\": the fabric refused " +
                                 pair.first.str() + ":" + pair.second.str() +

@@ -43,8 +43,13 @@ void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
 Json address_json(const StateFile &state, const revevidozi::Wwn &address) {
     const AddressRecord *record = state.record(address);
     Json json{{"wwn", address.str()}, {"owner", record && !record->owner.empty() ? Json(record->owner) : Json()}};
+    std::error_code ec;
+    if (const auto origin = revevidozi::origin_of(address, ec)) {
+        json["page"] = origin->page;
+    }
     if (record && record->partner) {
         json["partner"] = record->partner->str();
+        json["role"] = state.role(address);
     }
     return json;
 }

@@ -23,8 +23,9 @@ void print_addresses(const Args &args, Output &out, const char *command, const r
 void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
                  const std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> &pairs);
 
-// What --json says of one address: "wwn", "owner" (null when none) and,
-// for a pair's member, "partner".
+// What --json says of one address: "wwn", "owner" (null when none), its
+// pool's "page" and, for a pair's member, "partner" and "role" ("port" or
+// "node").
 Json address_json(const StateFile &state, const revevidozi::Wwn &address);
 
 // "local", "page" and "base" of a pool, as JSON fields.

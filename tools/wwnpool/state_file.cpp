@@ -192,7 +192,7 @@ void StateFile::check_records() {
         } else if (record.partner) {
             const auto back = records_.find(record.partner->value());
             if (back == records_.end() || back->second.partner != record.address || !allocated(*record.partner) ||
-                !are_partners(record.address, *record.partner)) {
+                !are_partners(record.address, *record.partner) || (record.node && back->second.node)) {
                 line.problem = "a record pairing " + record.address.str() + " with " + record.partner->str() +
                                ", which is no partner of it";
             }
@@ -380,6 +380,7 @@ PoolLine &StateFile::reset(revevidozi::Pool pool) {
     for (auto &[address, record] : records_) {
         if (record.partner && pool_base_of(*record.partner) == base) {
             record.partner.reset();
+            record.node = false;
         }
     }
     std::erase_if(records_, [](const auto &entry) { return !entry.second.partner && entry.second.owner.empty(); });
@@ -462,7 +463,7 @@ Repair StateFile::repair() {
         if (record.partner) {
             const auto back = records_.find(record.partner->value());
             if (back == records_.end() || back->second.partner != record.address ||
-                !are_partners(record.address, *record.partner)) {
+                !are_partners(record.address, *record.partner) || (record.node && back->second.node)) {
                 unlink.push_back(address);
             }
         }
@@ -471,6 +472,7 @@ Repair StateFile::repair() {
         AddressRecord &record = records_.at(address);
         dropped_lines += record_text(record) + '\n';
         record.partner.reset();
+        record.node = false;
         ++(record.owner.empty() ? done.dropped : done.unlinked);
         if (record.owner.empty()) {
             records_.erase(address);
@@ -504,6 +506,25 @@ void StateFile::drop_record(const revevidozi::Wwn &address) {
 std::optional<std::int64_t> StateFile::resting_since(const revevidozi::Wwn &address) const {
     const auto found = rests_.find(address.value());
     return found == rests_.end() ? std::nullopt : std::optional(found->second);
+}
+
+void StateFile::put_pair(const revevidozi::Wwn &port, const revevidozi::Wwn &node, const std::string &owner) {
+    put_record({port, node, owner, false});
+    put_record({node, port, owner, true});
+}
+
+const char *StateFile::role(const revevidozi::Wwn &address) const {
+    const AddressRecord *own = record(address);
+    if (own == nullptr || !own->partner) {
+        return nullptr;
+    }
+    const AddressRecord *other = record(*own->partner);
+    if (own->node || (other != nullptr && other->node)) {
+        return own->node ? "node" : "port";
+    }
+    std::error_code ec;
+    const auto origin = revevidozi::origin_of(address, ec);
+    return origin && origin->page % 2 == 1 ? "node" : "port";
 }
 
 void StateFile::hold(revevidozi::Pool &pool, const AddressRecord &record) {

@@ -109,6 +109,12 @@ class StateFile {
     // Records `record` for its address (an allocated one), replacing any.
     void put_record(const AddressRecord &record);
     void drop_record(const revevidozi::Wwn &address);
+    // Records a port/node pair: each name's record names the other.
+    void put_pair(const revevidozi::Wwn &port, const revevidozi::Wwn &node, const std::string &owner);
+    // "port" or "node" for a name of a recorded pair, nullptr for any other
+    // address. In pairs recorded before the node was marked, the name of the
+    // even page is the port, as 'alloc --pair' gives it by default.
+    const char *role(const revevidozi::Wwn &address) const;
     // Every record, in address order.
     std::vector<AddressRecord> records() const;
 

@@ -15,14 +15,17 @@ constexpr std::size_t kBaseDigitsEnd = kBaseDigitsFrom + 16; // all up to and in
 
 // Format 1 had only pool lines; format 2 adds address records, which format 1
 // tools refuse as damaged lines rather than drop; format 3 adds the closing
-// line, which earlier tools read as part of the header. Every line of the
+// line, which earlier tools read as part of the header; format 4 the "N"
+// record of a pair's node name, which earlier tools refuse as unreadable. Every line of the
 // header starts with kOwnPrefix, so that it is told from people's comments.
 constexpr std::string_view kOwnPrefix = "# wwnpool state";
 constexpr std::string_view kClosingPrefix = "# wwnpool state end: ";
-constexpr int kFormat = 3;
+constexpr int kClosingFormat = 3; // the first with a closing line
+constexpr int kFormat = 4;
 constexpr const char *kHeader =
-    "# wwnpool state, format 3: a pool per line, its 152-byte block as 304 hex digits; then\n"
-    "# wwnpool state: A <address> <partner or -> <owner as hex or -> <CRC-32>: an owner, a pair;\n"
+    "# wwnpool state, format 4: a pool per line, its 152-byte block as 304 hex digits; then\n"
+    "# wwnpool state: A <address> <partner or -> <owner as hex or -> <CRC-32>: an owner, a pair's port;\n"
+    "# wwnpool state: N <address> <partner> <owner as hex or -> <CRC-32>: a pair's node name;\n"
     "# wwnpool state: R <address> <released at, seconds since 1970> <CRC-32>: an address that rests;\n"
     "# wwnpool state: last, the count of pool and record lines and the CRC-32 of them all.\n";
 
@@ -156,7 +159,7 @@ StateText parse_state_text(std::string_view data, int max_unreadable) {
         ++lines;
         after_closing = !closing.empty();
     }
-    if (state.format >= kFormat) {
+    if (state.format >= kClosingFormat) {
         if (closing.empty()) {
             state.closing_problem = "the file ends without its closing line, so lines at its end may be lost";
         } else if (after_closing) {
