@@ -146,6 +146,7 @@ or one that is no file|0|"$tool" --state "$work" decode 20:05:12:34:56:78:9a:bc|
 !state=$work/paired; W alloc --pair --owner vm1 2; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 a damaged pool's partners point to that pool's reset|3|W list --page 1||pool 24:00:12:34:56:78:9a:bc; to give up its addresses, reset that pool with .* init --page 0 --force'|=
 which succeeds|0|W init --page 0 --force|^reset pool 20:00:12:34:56:78:9a:bc .* kept in $work/paired.damaged-||~
+with the records of its names among the lines kept|0|cat "$work"/paired.damaged-*| [0-9a-f]{304} A 2000[^ ]* 2400.* A 2001[^ ]* 2401.* N 2400.* N 2401||=
 and the partners keep their owners, without the link|0|W list --long --page 1|^ADDRESS .* 24:00:12:34:56:78:9a:bc  vm1 +- +- 24:01:12:34:56:78:9a:bc  vm1 +- +-$||=
 !sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1e/' "$state"; W init --force; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 a second reset within a second keeps its lines under a name of its own|0|W init --force >/dev/null; set -- "$work"/paired.damaged-*; echo $#|^3$||~
