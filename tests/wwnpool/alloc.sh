@@ -31,7 +31,7 @@ a pool cannot give more addresses than it has free|1|W alloc 1024||pool 20:00:12
 # Pairs, owners and the forms other tools take.
 !state=$work/pairs; W alloc 2; W take 24:02:12:34:56:78:9a:bc
 pairs take the lowest index free in both pools, as vport_create wants them|0|W alloc --pair --owner vm42 --format vport 2|^2003123456789abc:2403123456789abc 2004123456789abc:2404123456789abc$||~
---format vport is for pairs|2|W alloc --format vport||--format vport writes port/node pairs; use it with .alloc --pair. or .vport.$|=
+--format vport is for pairs|2|W alloc --format vport||--format vport writes port/node pairs; use it with 'alloc --pair', 'vport', 'owners', 'list --owner' or 'status'$|=
 list --long shows owner and partner, in columns two apart|0|W list --long|^ADDRESS {18}OWNER .* 20:03:12:34:56:78:9a:bc +vm42 +24:03:12:34:56:78:9a:bc +-||=
 status shows owner and partner|0|W status 24:04:12:34:56:78:9a:bc|^24:04:12:34:56:78:9a:bc in use  owner vm42  partner 20:04:12:34:56:78:9a:bc$||=
 decode names the partner's page and index|0|W decode 24:03:12:34:56:78:9a:bc|page 1  index 3  partner page 0 index 3$||=

@@ -18,7 +18,7 @@ an owned name is not released without its owner|1|W release 24:00:12:34:56:78:9a
 the advice quotes the owner for the shell|1|W take --owner "it's" 20:30:12:34:56:78:9a:bc; W release 20:30:12:34:56:78:9a:bc||add --owner 'it'\\''s' if it is theirs to give back|~
 !W release --owner "it's" 20:30:12:34:56:78:9a:bc
 nor by naming another owner|1|W release --owner vm2 20:00:12:34:56:78:9a:bc||20:00:12:34:56:78:9a:bc is held by 'vm1'|=
-an owner that holds nothing|1|W release --owner nobody||no address is held by 'nobody'; 'wwnpool list --long' shows the owners$|=
+an owner that holds nothing|1|W release --owner nobody||no address is held by 'nobody'; 'wwnpool owners' lists the owners$|=
 an option that does not apply is refused|2|W release --page 3 20:00:12:34:56:78:9a:bc||--page names a pool for 'release --all'; a WWN names its own pool|=
 release --all needs its page|2|W release --all||release --all frees a whole pool; name it with --page P$|=
 release --all keeps owned names unless forced|1|W release --all --page 0||holds addresses with owners \(1 without owner, 2 of 'vm1', 1 of 'vm2'\); nothing was changed|=

@@ -61,5 +61,16 @@ an owner without a vport is told so|1|V vport delete --owner web1||'web1' has no
 !LD_PRELOAD=$kernel sh -c 'echo 2000aabbccddeeff:2400aabbccddeeff >"$0"' "$work/sys/class/fc_host/host5/vport_create"
 a vport the state does not hold shows as drift|0|V vport list|vport-5:0-2  host5  20:07:[^ ]*  24:07:[^ ]*  Active  - +drift: 20:07:12:34:56:78:9a:bc is free in the state; 'wwnpool scan' marks it taken +drift: 24:07|^$|=
 and one of another host's pools|0|V --json vport list|"vport":"vport-5:0-3".*"problems":\["20:00:aa:bb:cc:dd:ee:ff is of another host's pools \(local WWN 10:00:aa:bb:cc:dd:ee:ff\)"|^$|=
+
+# Owners that move, and a view of all owners.
+!state=$work/owners; export WWNPOOL_SYSFS=$work/none; W alloc --pair --owner db2; W alloc --owner web; W take --pair --owner odd 24:05:12:34:56:78:9a:bc
+every owner with its names, a pair on one line, port first|0|W owners --format vport|^db2  2000123456789abc:2400123456789abc odd  2405123456789abc:2005123456789abc web  2001123456789abc$|^$|=
+in --json each name has its page, and a pair's its role and partner|0|W --json owners|"owner":"db2","names":\[\{"wwn":"20:00:12:34:56:78:9a:bc","owner":"db2","page":0,"partner":"24:00:12:34:56:78:9a:bc","role":"port"\},\{"wwn":"24:00[^}]*"page":1,[^}]*"role":"node"\}\]||=
+a moved VM's names are relabelled, pairs kept|0|W relabel --owner db2 --to db2@hostB|^relabelled 20:00:12:34:56:78:9a:bc to db2@hostB relabelled 24:00:12:34:56:78:9a:bc to db2@hostB$|^$|~
+and stay allocated here under the new owner|0|W status --format vport 24:00:12:34:56:78:9a:bc|^2400123456789abc in use  owner db2@hostB  pair 2000123456789abc:2400123456789abc$|^$|=
+an owned name is relabelled only by naming its owner|1|W relabel 20:01:12:34:56:78:9a:bc --to y||20:01:12:34:56:78:9a:bc is held by 'web'; nothing was changed; add --owner 'web' if it is theirs to hand over \(or --force\)$|=
+a free name has nobody to hand over|1|W relabel --force 20:09:12:34:56:78:9a:bc --to y||20:09:12:34:56:78:9a:bc is not allocated; nothing was changed$|=
+the new owner is checked like any|2|W relabel --owner web --to -x||the owner '-x' may not start with '-'|=
+list --owner in the vport form gives what vport_delete takes|0|W list --owner odd --format vport|^2405123456789abc:2005123456789abc$|^$|=
 ROWS
 finish

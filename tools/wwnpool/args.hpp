@@ -24,6 +24,7 @@ struct Args {
     bool more = false;                // alloc --more: more names for an owner who holds some
     bool long_list = false;           // list --long
     std::optional<std::string> owner; // --owner
+    std::optional<std::string> to;    // relabel --to: the new owner
     Style style;                      // --format, --upper
     std::optional<std::string> rest;  // --rest
     std::optional<unsigned> wait;     // --wait, seconds

@@ -76,7 +76,13 @@ int cmd_list(Context &ctx) {
     }
     if (!args.long_list) {
         for (const auto &a : addresses) {
-            out.text() << formatted(a, args.style) << '\n';
+            // In the vport form, an owner's pair is one line, as vport_delete takes it.
+            const char *role = args.style.format == Format::kVport ? state.role(a) : nullptr;
+            if (role == nullptr) {
+                out.text() << formatted(a, args.style) << '\n';
+            } else if (std::string_view(role) == "port") {
+                out.text() << pair_text(state, a, args.style) << '\n';
+            }
         }
         return kDone;
     }

@@ -107,7 +107,10 @@ int addresses_status(Context &ctx) {
             }
             if (const AddressRecord *record = state.record(address)) {
                 out.text() << (record->owner.empty() ? "" : "  owner " + shown(record->owner))
-                           << (record->partner ? "  partner " + formatted(*record->partner, args.style) : "");
+                           << (!record->partner ? ""
+                               : args.style.format == Format::kVport
+                                   ? "  pair " + pair_text(state, address, args.style)
+                                   : "  partner " + formatted(*record->partner, args.style));
             }
             out.text() << '\n';
         }

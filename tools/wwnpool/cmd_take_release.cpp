@@ -170,23 +170,9 @@ int release(Context &ctx) {
         throw Failure(kBadUsage, "--page names a pool for 'release --all'; a WWN names its own pool, and an owner's "
                                  "names are released from every pool");
     }
-    std::vector<revevidozi::Wwn> addresses;
-    if (!args.owner || !args.operands.empty()) {
-        addresses = wwn_operands(args);
-    }
+    const std::vector<revevidozi::Wwn> addresses = operands_or_owned(ctx);
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();
-    if (addresses.empty()) { // every address of the owner
-        for (const auto &record : state.records()) {
-            if (record.owner == *args.owner) {
-                addresses.push_back(record.address);
-            }
-        }
-        if (addresses.empty()) {
-            throw Failure(kRefused,
-                          "no address is held by '" + shown(*args.owner) + "'; 'wwnpool list --long' shows the owners");
-        }
-    }
     for (const auto &address : addresses) {
         require_own(address, local);
     }

@@ -24,6 +24,7 @@ enum Option : unsigned {
     kFormat = 64,
     kRest = 128,
     kMore = 256,
+    kTo = 512,
 };
 
 // What a change needs: the state locked, every line trusted, the host's name.
@@ -80,6 +81,13 @@ const Command kCommands[] = {
      "from now on), merges copies of a pool into one that holds every name either holds, and writes the closing "
      "line again. The lines dropped or changed are kept in a file beside the state, named in the message. A pool "
      "line that cannot be read is left as it is: only 'init --force' resets that pool."},
+    {"owners", cmd_owners, kReadState, kFormat, nullptr, "list every owner and the names it holds",
+     "One line per pair (port, then node) or single address an owner holds, owners in order, across every pool. "
+     "In --json, each name with its page and, for a pair's member, its role and partner."},
+    {"relabel", cmd_relabel, kChange, kOwner | kTo | kForce | kFormat, "WWN", "hand an owner's names to another owner",
+     "Gives the names given (each pair whole), or with --owner alone every name of that owner, the owner --to "
+     "(a VM that moved: db2 becomes db2@hostB). Owned names need --owner naming their owner, or --force. The names "
+     "stay allocated here, where their pool is, until they are released here."},
     {"vport create", cmd_vport_create, kChange | kRestPeriod, kPage | kOwner | kMore | kFormat | kRest, "HOST",
      "give an FC host a virtual HBA with a pair of names",
      "Allocates a port/node pair (port from page P, node from its partner) for --owner, writes it to the FC host's "
@@ -182,6 +190,9 @@ CommandLine parse_command_line(int argc, char **argv) {
             sub->add_option("--owner", args.owner, "who holds the addresses (a VM, a profile, a ticket)")
                 ->type_name("TEXT");
         }
+        if ((command.options & kTo) != 0) {
+            sub->add_option("--to", args.to, "the new owner")->type_name("TEXT");
+        }
         if ((command.options & kMore) != 0) {
             sub->add_flag("--more", args.more, "more for an owner who already holds some");
         }
@@ -245,18 +256,25 @@ CommandLine parse_command_line(int argc, char **argv) {
     if (format) {
         args.style.format = parse_format(*format);
     }
-    if (args.style.format == Format::kVport && !args.pair && !name.starts_with("vport")) {
-        throw Failure(kBadUsage, "--format vport writes port/node pairs; use it with 'alloc --pair' or 'vport'");
+    // The commands that print pairs: alloc --pair, vport, owners, list --owner and status.
+    if (args.style.format == Format::kVport && !args.pair && !name.starts_with("vport") && name != "owners" &&
+        name != "status" && !(name == "list" && args.owner)) {
+        throw Failure(kBadUsage, "--format vport writes port/node pairs; use it with 'alloc --pair', 'vport', "
+                                 "'owners', 'list --owner' or 'status'");
+    }
+    const auto check_owner = [](const std::string &owner, OwnerRules rules) {
+        if (const std::string problem = owner_problem(owner, rules); !problem.empty()) {
+            throw Failure(kBadUsage, "the owner " + shell_quoted(shown(owner)) + " " + problem +
+                                         "; give 1 to 128 printable characters");
+        }
+    };
+    if (args.to) {
+        check_owner(*args.to, OwnerRules::kNew);
     }
     if (args.owner) {
         // Only a name being handed out gets a new owner; the others select by owners already recorded.
         const bool new_owner = line.run == cmd_alloc || line.run == cmd_take || line.run == cmd_vport_create;
-        if (const std::string problem =
-                owner_problem(*args.owner, new_owner ? OwnerRules::kNew : OwnerRules::kRecorded);
-            !problem.empty()) {
-            throw Failure(kBadUsage, "the owner " + shell_quoted(shown(*args.owner)) + " " + problem +
-                                         "; give 1 to 128 printable characters");
-        }
+        check_owner(*args.owner, new_owner ? OwnerRules::kNew : OwnerRules::kRecorded);
     }
     if (args.state_path && args.state_path->empty()) {
         throw Failure(kBadUsage, "--state needs a path; leave it out to use the host's state");

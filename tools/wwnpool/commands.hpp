@@ -23,6 +23,8 @@ int cmd_local(Context &ctx);
 int cmd_scan(Context &ctx);
 int cmd_check(Context &ctx);
 int cmd_repair(Context &ctx);
+int cmd_owners(Context &ctx);
+int cmd_relabel(Context &ctx);
 int cmd_vport_create(Context &ctx);
 int cmd_vport_delete(Context &ctx);
 int cmd_vport_list(Context &ctx);

@@ -19,4 +19,11 @@ inline std::uint32_t page_of(const Args &args) {
 // kBadUsage.
 std::vector<revevidozi::Wwn> wwn_operands(const Args &args);
 
+class Context;
+
+// The WWN operands or, with --owner and none, every address the owner holds
+// (fails with kRefused when it holds none). Operands are checked before the
+// state is opened.
+std::vector<revevidozi::Wwn> operands_or_owned(Context &ctx);
+
 } // namespace wwnpool

@@ -54,6 +54,12 @@ Json address_json(const StateFile &state, const revevidozi::Wwn &address) {
     return json;
 }
 
+std::string pair_text(const StateFile &state, const revevidozi::Wwn &member, const Style &style) {
+    const revevidozi::Wwn partner = *state.record(member)->partner;
+    return std::string_view(state.role(member)) == "port" ? formatted_pair(member, partner, style)
+                                                          : formatted_pair(partner, member, style);
+}
+
 void describe_pool(Json &json, const revevidozi::Wwn &base) {
     std::error_code ec;
     const auto origin = revevidozi::origin_of(base, ec);

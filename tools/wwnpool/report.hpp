@@ -28,6 +28,10 @@ void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
 // "node").
 Json address_json(const StateFile &state, const revevidozi::Wwn &address);
 
+// The pair a member of a recorded pair belongs to, port first, in the
+// style's form ("PORT NODE", or "PORT:NODE" in the vport form).
+std::string pair_text(const StateFile &state, const revevidozi::Wwn &member, const Style &style);
+
 // "local", "page" and "base" of a pool, as JSON fields.
 void describe_pool(Json &json, const revevidozi::Wwn &base);
 

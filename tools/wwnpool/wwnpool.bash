@@ -2,13 +2,13 @@
 # values of --page and --format.
 _wwnpool() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="init alloc take release status list decode dump scan check local repair vport"
+    local commands="init alloc take release status list decode dump scan check local repair owners relabel vport"
     local global="--state --local --json --help --version"
     case $prev in
     --page) mapfile -t COMPREPLY < <(compgen -W "0 1 2 3 4 5 6 7" -- "$cur"); return ;;
     --format) mapfile -t COMPREPLY < <(compgen -W "colon bare sysfs vport" -- "$cur"); return ;;
     --state) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
-    --local | --owner | --rest | --wait) return ;;
+    --local | --owner | --to | --rest | --wait) return ;;
     esac
     local command="" word
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
@@ -43,6 +43,8 @@ _wwnpool() {
     decode) options="--format --upper" ;;
     scan) options="--format --upper --wait" ;;
     dump) options="--page" ;;
+    owners) options="--format --upper" ;;
+    relabel) options="--owner --to --force --format --upper --wait" ;;
     esac
     if [[ $cur == -* || $command != check ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$options $global" -- "$cur")
