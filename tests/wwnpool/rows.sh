@@ -48,6 +48,16 @@ fc() { # fc CLASS ENTRY PORT_NAME NODE_NAME, as sysfs prints them
   echo "$3" >"$work/fc/class/$1/$2/port_name"
   echo "$4" >"$work/fc/class/$1/$2/node_name"
 }
+# The tool with the kernel's part in vports played over $WWNPOOL_SYSFS (the
+# third argument of every area's script).
+kernel=${3:-}
+V() { LD_PRELOAD=$kernel "$tool" --state "$state" "$@"; }
+hba() { # hba HOST PORT_NAME MAX_NPIV_VPORTS: an FC host that makes vports
+  local h=$work/sys/class/fc_host/$1
+  mkdir -p "$h" "$work/sys/class/fc_vports"
+  echo "$2" >"$h/port_name" && echo 0x20000024ff0000ff >"$h/node_name" && echo "$3" >"$h/max_npiv_vports"
+  echo 0 >"$h/npiv_vports_inuse" && : >"$h/vport_create" && : >"$h/vport_delete"
+}
 finish() {
   echo "$passed passed, $failed failed"
   test "$failed" -eq 0

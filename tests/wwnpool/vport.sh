@@ -4,14 +4,6 @@
 # and the tree as they were, and a name on the fabric is never freed.
 # Usage: vport.sh WWNPOOL FAIL_DIR_FSYNC FAKE_FC_KERNEL
 source "$(dirname "$0")/rows.sh"
-kernel=$3
-V() { LD_PRELOAD=$kernel "$tool" --state "$state" "$@"; }
-hba() { # hba HOST PORT_NAME MAX_NPIV_VPORTS: an FC host that makes vports
-  local h=$work/sys/class/fc_host/$1
-  mkdir -p "$h" "$work/sys/class/fc_vports"
-  echo "$2" >"$h/port_name" && echo 0x20000024ff0000ff >"$h/node_name" && echo "$3" >"$h/max_npiv_vports"
-  echo 0 >"$h/npiv_vports_inuse" && : >"$h/vport_create" && : >"$h/vport_delete"
-}
 tree() { (cd "$work/sys" && grep -r '' . | sort); }
 hba host5 0x21000024ff000005 2 && hba host6 0x21000024ff000006 8
 h6=$work/sys/class/fc_host/host6

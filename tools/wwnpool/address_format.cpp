@@ -18,13 +18,15 @@ revevidozi::Wwn parse_wwn(std::string_view text) {
 
 Format parse_format(std::string_view text) {
     static constexpr std::pair<std::string_view, Format> kNames[] = {
-        {"colon", Format::kColon}, {"bare", Format::kBare}, {"sysfs", Format::kSysfs}, {"vport", Format::kVport}};
+        {"colon", Format::kColon}, {"bare", Format::kBare},       {"sysfs", Format::kSysfs},
+        {"vport", Format::kVport}, {"libvirt", Format::kLibvirt}, {"libvirt-pool", Format::kLibvirtPool}};
     for (const auto &[name, format] : kNames) {
         if (text == name) {
             return format;
         }
     }
-    throw Failure(kBadUsage, "'" + shown(text) + "' is not a format; use colon, bare, sysfs or vport");
+    throw Failure(kBadUsage,
+                  "'" + shown(text) + "' is not a format; use colon, bare, sysfs, vport, libvirt or libvirt-pool");
 }
 
 std::string formatted(const revevidozi::Wwn &address, const Style &style) {

@@ -10,7 +10,9 @@
 
 namespace wwnpool {
 
-enum class Format { kColon, kBare, kSysfs, kVport };
+// kLibvirt and kLibvirtPool describe a pair in libvirt's XML (libvirt_xml.hpp);
+// one address in them is bare.
+enum class Format { kColon, kBare, kSysfs, kVport, kLibvirt, kLibvirtPool };
 
 struct Style {
     Format format = Format::kColon;

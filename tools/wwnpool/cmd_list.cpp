@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
+#include <iterator>
 
 namespace wwnpool {
 namespace {
@@ -72,6 +73,17 @@ int cmd_list(Context &ctx) {
             json["resting"].push_back({{"wwn", r.address.str()}, {"since", utc_time(r.since)}});
         }
         emit(out, json);
+        return kDone;
+    }
+    if (!args.long_list && libvirt_form(args.style)) {
+        std::vector<revevidozi::Wwn> ports;
+        std::ranges::copy_if(addresses, std::back_inserter(ports),
+                             [&](const revevidozi::Wwn &a) { return state.role(a) == std::string_view("port"); });
+        if (ports.size() != 1) {
+            throw Failure(kRefused, "'" + shown(*args.owner) + "' holds " + std::to_string(ports.size()) +
+                                        " pairs; the libvirt forms describe one");
+        }
+        print_libvirt(args, out, *args.parent, *args.owner, ports.front(), *state.record(ports.front())->partner);
         return kDone;
     }
     if (!args.long_list) {

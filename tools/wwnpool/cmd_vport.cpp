@@ -74,6 +74,10 @@ void print_vport(const Args &args, Output &out, const StateFile &state, const Vp
         return;
     }
     const auto owner = pair_owner(state, v.entry);
+    if (libvirt_form(args.style) && v.entry.port && v.entry.node) {
+        print_libvirt(args, out, "scsi_" + v.parent, owner.value_or(""), *v.entry.port, *v.entry.node);
+        return;
+    }
     const auto name = [&](const std::optional<Wwn> &wwn) { return wwn ? formatted(*wwn, args.style) : "-"; };
     out.text() << shown(v.entry.name) << "  " << v.parent << "  "
                << (args.style.format == Format::kVport && v.entry.port && v.entry.node

@@ -4,6 +4,8 @@
 #include "commands.hpp"
 #include "failure.hpp"
 #include "json.hpp"
+#include "libvirt_xml.hpp"
+#include "report.hpp"
 #include "text.hpp"
 
 #include <CLI/CLI.hpp>
@@ -25,6 +27,7 @@ enum Option : unsigned {
     kRest = 128,
     kMore = 256,
     kTo = 512,
+    kParent = 1024,
 };
 
 // What a change needs: the state locked, every line trusted, the host's name.
@@ -44,7 +47,7 @@ const Command kCommands[] = {
     {"init", cmd_init, kChangeState | kLocalWwn, kPage | kForce, nullptr, "create a pool, or reset one",
      "Creates the pool of page P (0 to 7, default 0) of the local WWN. With --force, resets it instead, damaged or "
      "duplicated or not: every one of its addresses becomes free."},
-    {"alloc", cmd_alloc, kChange | kRestPeriod, kPage | kPair | kOwner | kMore | kFormat | kRest, "COUNT",
+    {"alloc", cmd_alloc, kChange | kRestPeriod, kPage | kPair | kOwner | kMore | kFormat | kParent | kRest, "COUNT",
      "allocate the lowest free addresses",
      "Allocates COUNT (1 to 1024, default 1) addresses of the pool of page P, lowest first, and prints them. The "
      "pool is created on first use. With --owner, what the owner already holds on the page counts: the same "
@@ -59,8 +62,9 @@ const Command kCommands[] = {
      "show the pools, or whether addresses are in use",
      "Without operands, one row per pool of the state file: local WWN, page, base, used, free; a damaged pool is "
      "shown with its problem. With WWNs, whether each is in use or free."},
-    {"list", cmd_list, kReadState | kLocalWwn | kRestPeriod, kPage | kOwner | kLong | kFormat | kRest, nullptr,
-     "list the allocated addresses of a pool", "Prints the allocated addresses of the pool of page P, in index order."},
+    {"list", cmd_list, kReadState | kLocalWwn | kRestPeriod, kPage | kOwner | kLong | kFormat | kParent | kRest,
+     nullptr, "list the allocated addresses of a pool",
+     "Prints the allocated addresses of the pool of page P, in index order."},
     {"decode", cmd_decode, kReadState, kFormat, "WWN", "show what pool an address belongs to",
      "Prints the NAA type, local WWN, page and index of each pool address. Needs no state."},
     {"dump", cmd_dump, kReadState | kLocalWwn, kPage, nullptr, "print a pool's block in hex",
@@ -136,6 +140,25 @@ std::string one_line(std::string text) {
     return text;
 }
 
+// libvirt's forms describe one pair on one FC host, a pool named after its owner.
+void check_libvirt_form(Args &args, const std::string &command) {
+    const bool one_pair = (command == "alloc" && args.pair && (args.operands.empty() || args.operands[0] == "1")) ||
+                          (command == "list" && args.owner && !args.long_list) || command == "vport create";
+    if (!one_pair) {
+        throw Failure(kBadUsage, "the libvirt forms describe one pair: use them with 'alloc --pair' (one), "
+                                 "'list --owner' or 'vport create'");
+    }
+    if (command != "vport create") {
+        if (!args.parent) {
+            throw Failure(kBadUsage, "libvirt's forms need the FC host the vHBA is made on: add --parent host5");
+        }
+        args.parent = libvirt_parent(*args.parent);
+    }
+    if (args.style.format == Format::kLibvirtPool && !args.owner) {
+        throw Failure(kBadUsage, "a libvirt pool is named after its owner: add --owner");
+    }
+}
+
 } // namespace
 
 bool wants_json(int argc, char **argv) {
@@ -190,6 +213,10 @@ CommandLine parse_command_line(int argc, char **argv) {
             sub->add_option("--owner", args.owner, "who holds the addresses (a VM, a profile, a ticket)")
                 ->type_name("TEXT");
         }
+        if ((command.options & kParent) != 0) {
+            sub->add_option("--parent", args.parent, "the FC host of libvirt's forms (host5 or scsi_host5)")
+                ->type_name("HOST");
+        }
         if ((command.options & kTo) != 0) {
             sub->add_option("--to", args.to, "the new owner")->type_name("TEXT");
         }
@@ -204,7 +231,9 @@ CommandLine parse_command_line(int argc, char **argv) {
                 ->type_name("DURATION");
         }
         if ((command.options & kFormat) != 0) {
-            sub->add_option("--format", format, "colon (default), bare, sysfs, or vport for pairs")->type_name("FORM");
+            sub->add_option("--format", format,
+                            "colon (default), bare, sysfs; for pairs vport, libvirt or libvirt-pool")
+                ->type_name("FORM");
             sub->add_flag("--upper", args.style.upper, "uppercase hex digits");
         }
         if ((command.needs & kChangeState) != 0) {
@@ -255,6 +284,11 @@ CommandLine parse_command_line(int argc, char **argv) {
     }
     if (format) {
         args.style.format = parse_format(*format);
+    }
+    if (libvirt_form(args.style)) {
+        check_libvirt_form(args, name);
+    } else if (args.parent) {
+        throw Failure(kBadUsage, "--parent names the FC host of libvirt's forms; add --format libvirt or libvirt-pool");
     }
     // The commands that print pairs: alloc --pair, vport, owners, list --owner and status.
     if (args.style.format == Format::kVport && !args.pair && !name.starts_with("vport") && name != "owners" &&

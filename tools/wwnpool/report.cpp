@@ -1,5 +1,7 @@
 #include "report.hpp"
 
+#include "libvirt_xml.hpp"
+
 namespace wwnpool {
 
 void print_addresses(const Args &args, Output &out, const char *command, const revevidozi::Wwn &base,
@@ -22,8 +24,18 @@ void print_addresses(const Args &args, Output &out, const char *command, const r
     emit(out, json);
 }
 
+void print_libvirt(const Args &args, Output &out, const std::string &parent, const std::string &owner,
+                   const revevidozi::Wwn &port, const revevidozi::Wwn &node) {
+    out.text() << (args.style.format == Format::kLibvirt ? node_device_xml(parent, port, node)
+                                                         : storage_pool_xml(owner, parent, port, node));
+}
+
 void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
                  const std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> &pairs) {
+    if (!args.json && libvirt_form(args.style)) { // one pair: the command line makes sure
+        print_libvirt(args, out, *args.parent, args.owner.value_or(""), pairs.front().first, pairs.front().second);
+        return;
+    }
     if (!args.json) {
         for (const auto &[port, node] : pairs) {
             out.text() << formatted_pair(port, node, args.style) << '\n';

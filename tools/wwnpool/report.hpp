@@ -23,6 +23,15 @@ void print_addresses(const Args &args, Output &out, const char *command, const r
 void print_pairs(const Args &args, Output &out, const revevidozi::Wwn &base,
                  const std::vector<std::pair<revevidozi::Wwn, revevidozi::Wwn>> &pairs);
 
+// Whether --format asks for one of libvirt's XML forms.
+inline bool libvirt_form(const Style &style) {
+    return style.format == Format::kLibvirt || style.format == Format::kLibvirtPool;
+}
+
+// A pair in the libvirt form asked for, on `parent`; a pool is named after `owner`.
+void print_libvirt(const Args &args, Output &out, const std::string &parent, const std::string &owner,
+                   const revevidozi::Wwn &port, const revevidozi::Wwn &node);
+
 // What --json says of one address: "wwn", "owner" (null when none), its
 // pool's "page" and, for a pair's member, "partner" and "role" ("port" or
 // "node").

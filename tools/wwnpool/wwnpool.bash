@@ -6,9 +6,9 @@ _wwnpool() {
     local global="--state --local --json --help --version"
     case $prev in
     --page) mapfile -t COMPREPLY < <(compgen -W "0 1 2 3 4 5 6 7" -- "$cur"); return ;;
-    --format) mapfile -t COMPREPLY < <(compgen -W "colon bare sysfs vport" -- "$cur"); return ;;
+    --format) mapfile -t COMPREPLY < <(compgen -W "colon bare sysfs vport libvirt libvirt-pool" -- "$cur"); return ;;
     --state) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
-    --local | --owner | --to | --rest | --wait) return ;;
+    --local | --owner | --to | --rest | --wait | --parent) return ;;
     esac
     local command="" word
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
@@ -35,10 +35,10 @@ _wwnpool() {
     "") mapfile -t COMPREPLY < <(compgen -W "$commands $global" -- "$cur"); return ;;
     init) options="--page --force --wait" ;;
     repair) options="--wait" ;;
-    alloc) options="--page --pair --owner --more --rest --format --upper --wait" ;;
+    alloc) options="--page --pair --owner --more --rest --format --parent --upper --wait" ;;
     take) options="--pair --owner --format --upper --wait" ;;
     release) options="--page --all --force --owner --format --upper --wait" ;;
-    list) options="--page --long --owner --rest --format --upper" ;;
+    list) options="--page --long --owner --rest --format --parent --upper" ;;
     status) options="--rest --format --upper" ;;
     decode) options="--format --upper" ;;
     scan) options="--format --upper --wait" ;;
