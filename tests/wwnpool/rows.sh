@@ -49,8 +49,9 @@ fc() { # fc CLASS ENTRY PORT_NAME NODE_NAME, as sysfs prints them
   echo "$4" >"$work/fc/class/$1/$2/node_name"
 }
 # The tool with the kernel's part in vports played over $WWNPOOL_SYSFS (the
-# third argument of every area's script).
+# third argument of every area's script preloads it).
 kernel=${3:-}
+export FAKE_FC_KERNEL=$(dirname "${BASH_SOURCE[0]}")/../fake_fc_kernel.sh
 V() { LD_PRELOAD=$kernel "$tool" --state "$state" "$@"; }
 hba() { # hba HOST PORT_NAME MAX_NPIV_VPORTS: an FC host that makes vports
   local h=$work/sys/class/fc_host/$1
