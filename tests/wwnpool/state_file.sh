@@ -150,8 +150,8 @@ with the records of its names among the lines kept|0|cat "$work"/paired.damaged-
 and the partners keep their owners, without the link|0|W list --long --page 1|^ADDRESS .* 24:00:12:34:56:78:9a:bc  vm1 +- +- 24:01:12:34:56:78:9a:bc  vm1 +- +-$||=
 !sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1e/' "$state"; W init --force; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 a second reset within a second keeps its lines under a name of its own|0|W init --force >/dev/null; set -- "$work"/paired.damaged-*; echo $#|^3$||~
-!state=$work/twice; W alloc --owner a; grep '^01' "$state" >"$work/older"; W alloc --owner b; sed -i "5r $work/older" "$state"
-a pool kept twice points to a repair|3|W alloc||the same pool is on line 7 too; the file is left as it is; 'wwnpool --state '$work/twice' repair'|=
+!state=$work/twice; W alloc --owner a; grep '^01' "$state" >"$work/older"; W alloc --owner b; sed -i "6r $work/older" "$state"
+a pool kept twice points to a repair|3|W alloc||the same pool is on line 8 too; the file is left as it is; 'wwnpool --state '$work/twice' repair'|=
 which merges the copies, keeping every name in use in either|0|W repair >/dev/null; W list --long|20:00:12:34:56:78:9a:bc  a +- +- 20:01:12:34:56:78:9a:bc  b ||~
 !state=$work/cut; W alloc --pair --owner vm1; W release --owner vm1; sed -i '$d' "$state"; sed -i '$d' "$state"
 a file cut at a line's end is refused, with a repair as the way out|3|W alloc||$work/cut: the file ends without its closing line, so lines at its end may be lost; the file is left as it is; 'wwnpool --state '$work/cut' repair'|=

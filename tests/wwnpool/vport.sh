@@ -53,6 +53,9 @@ an owner without a vport is told so|1|V vport delete --owner web1||'web1' has no
 !LD_PRELOAD=$kernel sh -c 'echo 2000aabbccddeeff:2400aabbccddeeff >"$0"' "$work/sys/class/fc_host/host5/vport_create"
 a vport the state does not hold shows as drift|0|V vport list|vport-5:0-2  host5  20:07:[^ ]*  24:07:[^ ]*  Active  - +drift: 20:07:12:34:56:78:9a:bc is free in the state; 'wwnpool scan' marks it taken +drift: 24:07|^$|=
 and one of another host's pools|0|V --json vport list|"vport":"vport-5:0-3".*"problems":\["20:00:aa:bb:cc:dd:ee:ff is of another host's pools \(local WWN 10:00:aa:bb:cc:dd:ee:ff\)"|^$|=
+!LD_PRELOAD=$kernel sh -c 'echo 2003123456789abc:2403123456789abc >"$0"' "$h6/vport_delete"
+a vport gone without 'vport delete' shows, with what makes it again|0|V vport list|gone: host6's vport of 'db1' with 20:03:12:34:56:78:9a:bc 24:03:12:34:56:78:9a:bc; 'wwnpool vport create host6 --owner 'db1'' makes it again|^$|=
+which makes it with the same names|0|V vport create host6 --owner db1|^vport-6:0-2  host6  20:03:[^ ]*  24:03:[^ ]*  Active  db1$|^$|=
 
 # Owners that move, and a view of all owners.
 !state=$work/owners; export WWNPOOL_SYSFS=$work/none; W alloc --pair --owner db2; W alloc --owner web; W take --pair --owner odd 24:05:12:34:56:78:9a:bc

@@ -43,17 +43,33 @@ std::optional<revevidozi::Wwn> bare_wwn(std::string_view text) {
     return revevidozi::Wwn::parse(text);
 }
 
+std::string hex_text(std::string_view text) {
+    std::string hex;
+    for (const char c : text) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(c));
+        hex += pair;
+    }
+    return hex;
+}
+
+// Text kept as hex: lowercase digits, two a byte.
+std::optional<std::string> from_hex(std::string_view hex) {
+    if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdef") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string text(hex.size() / 2, '\0');
+    string_to_hbytes(hex.data(), reinterpret_cast<uint8_t *>(text.data()), static_cast<std::uint32_t>(text.size()));
+    return text;
+}
+
 } // namespace
 
 std::string record_text(const AddressRecord &record) {
-    std::string owner;
-    for (const char c : record.owner) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(c));
-        owner += pair;
-    }
+    const std::string owner = hex_text(record.owner);
     const std::string body = (record.node ? "N " : "A ") + hex16(record.address) + " " +
-                             (record.partner ? hex16(*record.partner) : "-") + " " + (owner.empty() ? "-" : owner);
+                             (record.partner ? hex16(*record.partner) : "-") + " " + (owner.empty() ? "-" : owner) +
+                             (record.vport.empty() ? "" : " " + hex_text(record.vport));
     return body + " " + crc_hex(body);
 }
 
@@ -97,10 +113,10 @@ std::optional<AddressRecord> parse_record(std::string_view text, std::string *wh
         return std::nullopt;
     };
     const auto f = fields(text);
-    if (f.size() != 5 || (f[0] != "A" && f[0] != "N")) {
+    if ((f.size() != 5 && f.size() != 6) || (f[0] != "A" && f[0] != "N")) {
         return fail("not an address record (expected 'A' or 'N', address, partner, owner and CRC)");
     }
-    if (f[4] != crc_hex(text.substr(0, text.size() - 9))) {
+    if (f.back() != crc_hex(text.substr(0, text.size() - 9))) {
         return fail("address record damaged (CRC mismatch)");
     }
     AddressRecord record;
@@ -116,17 +132,25 @@ std::optional<AddressRecord> parse_record(std::string_view text, std::string *wh
     record.address = *address;
     record.partner = partner;
     if (f[3] != "-") {
-        if (f[3].size() % 2 != 0 || f[3].find_first_not_of("0123456789abcdef") != std::string_view::npos) {
+        const auto owner = from_hex(f[3]);
+        if (!owner || !owner_problem(*owner, OwnerRules::kRecorded).empty()) {
             return fail("address record with a bad owner");
         }
-        record.owner.resize(f[3].size() / 2);
-        string_to_hbytes(f[3].data(), reinterpret_cast<uint8_t *>(record.owner.data()),
-                         static_cast<std::uint32_t>(record.owner.size()));
-        if (!owner_problem(record.owner, OwnerRules::kRecorded).empty()) {
-            return fail("address record with a bad owner");
+        record.owner = *owner;
+    }
+    if (f.size() == 6) {
+        const auto vport = from_hex(f[4]);
+        if (!vport || !is_fc_host_name(*vport) || !record.partner || record.node) {
+            return fail("address record with a bad vport");
         }
+        record.vport = *vport;
     }
     return record;
+}
+
+bool is_fc_host_name(std::string_view name) {
+    return name.size() > 4 && name.size() <= 14 && name.starts_with("host") &&
+           name.find_first_not_of("0123456789", 4) == std::string_view::npos;
 }
 
 std::string owner_problem(std::string_view owner, OwnerRules rules) {

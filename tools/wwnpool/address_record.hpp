@@ -3,13 +3,15 @@
 // a released one, since when it rests. One line per address, guarded by its
 // own CRC-32 as the blocks are:
 //
-//   A <address> <partner or -> <owner as hex of its UTF-8 bytes, or -> <crc>
+//   A <address> <partner or -> <owner as hex of its UTF-8 bytes, or -> [<vport's FC host as hex>] <crc>
 //   N <address> <partner> <owner as hex, or -> <crc>
 //   R <address> <released at, seconds since 1970 UTC> <crc>
 //
 // "N" marks the node name of a port/node pair, "A" any other allocated
 // address (a pair's port among them); records written before "N" existed
-// have "A" for both names of a pair.
+// have "A" for both names of a pair. A pair's port record names the FC host
+// ("host5") that 'vport create' gave it a vport on, so that a vport that is
+// gone shows.
 //
 // addresses as 16 hex digits, the CRC (crc32ForBuf of everything before its
 // separating blank) as 8. Hex keeps any owner text on one line and the
@@ -29,6 +31,7 @@ struct AddressRecord {
     std::optional<revevidozi::Wwn> partner;
     std::string owner; // empty: none
     bool node = false; // the node name of its pair
+    std::string vport{}; // a pair's port: the FC host of its vport, if it was given one
 };
 
 struct RestRecord {
@@ -56,6 +59,9 @@ std::optional<revevidozi::Wwn> record_address(std::string_view text);
 // invisible format character and no leading '-'. Records written before
 // those two rules (kRecorded) still read.
 enum class OwnerRules { kNew, kRecorded };
+
+// Whether a name is one sysfs gives an FC host: "host" and its number.
+bool is_fc_host_name(std::string_view name);
 
 // Why `owner` may not be an owner, or empty when it may.
 std::string owner_problem(std::string_view owner, OwnerRules rules = OwnerRules::kNew);

@@ -10,6 +10,7 @@
 #include "fc_vports.hpp"
 #include "pool_address.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -191,8 +192,11 @@ int vport_create(Context &ctx) {
     }
     if (!held) {
         ctx.out.changed("allocated", {pair.first, pair.second}, "release", owner_option(args));
-        state.save();
     }
+    AddressRecord port = *state.record(pair.first);
+    port.vport = host; // so that a vport that goes without 'vport delete' shows
+    state.put_record(port);
+    state.save();
     std::optional<Vport> made;
     wait_for(args, [&] {
         made = live_vport(pair);
@@ -323,8 +327,9 @@ int vport_list(Context &ctx) {
     const Args &args = ctx.args;
     StateFile &state = ctx.state();
     const auto local = ctx.local_if_known();
-    Json json{{"command", args.command}, {"vports", Json::array()}};
-    for (const Vport &v : vports()) {
+    Json json{{"command", args.command}, {"vports", Json::array()}, {"gone", Json::array()}};
+    const std::vector<Vport> live = vports();
+    for (const Vport &v : live) {
         const std::vector<std::string> problems = drift(state, local, v);
         if (args.json) {
             Json item = vport_json(args, state, v);
@@ -337,6 +342,25 @@ int vport_list(Context &ctx) {
         for (const std::string &problem : problems) {
             ctx.out.text() << "  drift: " << problem << '\n';
         }
+    }
+    // The other way: pairs given a vport that no longer carries them.
+    for (const AddressRecord &record : state.records()) {
+        if (record.vport.empty() ||
+            std::ranges::any_of(live, [&](const Vport &v) { return v.entry.port == record.address; })) {
+            continue;
+        }
+        if (args.json) {
+            json["gone"].push_back({{"parent", record.vport},
+                                    {"port", record.address.str()},
+                                    {"node", record.partner->str()},
+                                    {"owner", record.owner}});
+            continue;
+        }
+        const std::string owner = shell_quoted(shown(record.owner));
+        ctx.out.text() << "gone: " << record.vport << "'s vport of " << owner << " with "
+                       << formatted_pair(record.address, *record.partner, args.style) << "; 'wwnpool vport create "
+                       << record.vport << " --owner " << owner << "' makes it again, 'wwnpool release --owner " << owner
+                       << "' frees its names\n";
     }
     if (args.json) {
         emit(ctx.out, json);

@@ -104,7 +104,8 @@ const Command kCommands[] = {
      "its names (they rest). Owned names need --owner naming the owner, or --force."},
     {"vport list", cmd_vport_list, kReadState, kFormat, nullptr, "list the virtual HBAs and their owners",
      "One line per vport: name, parent, port and node name, state, owner. Where the state disagrees (a name free "
-     "there, names not held as one pair, a name of another host's pools), a 'drift:' line follows."},
+     "there, names not held as one pair, a name of another host's pools), a 'drift:' line follows. A pair whose "
+     "vport is gone shows on a 'gone:' line."},
     {"local", cmd_local, kReadState | kLocalWwn, 0, nullptr, "show the local WWN that names this host's pools",
      "Prints the local WWN that names this host's pools and where it comes from: --local, WWNPOOL_LOCAL, the "
      "pools already in the state file, or a network interface (and whether its MAC is universally or locally "

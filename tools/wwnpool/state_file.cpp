@@ -381,6 +381,7 @@ PoolLine &StateFile::reset(revevidozi::Pool pool) {
         if (record.partner && pool_base_of(*record.partner) == base) {
             record.partner.reset();
             record.node = false;
+            record.vport.clear();
         }
     }
     std::erase_if(records_, [](const auto &entry) { return !entry.second.partner && entry.second.owner.empty(); });
@@ -473,6 +474,7 @@ Repair StateFile::repair() {
         dropped_lines += record_text(record) + '\n';
         record.partner.reset();
         record.node = false;
+        record.vport.clear();
         ++(record.owner.empty() ? done.dropped : done.unlinked);
         if (record.owner.empty()) {
             records_.erase(address);

@@ -24,7 +24,8 @@ constexpr int kClosingFormat = 3; // the first with a closing line
 constexpr int kFormat = 4;
 constexpr const char *kHeader =
     "# wwnpool state, format 4: a pool per line, its 152-byte block as 304 hex digits; then\n"
-    "# wwnpool state: A <address> <partner or -> <owner as hex or -> <CRC-32>: an owner, a pair's port;\n"
+    "# wwnpool state: A <address> <partner or -> <owner as hex or -> [<vport's FC host as hex>] <CRC-32>:\n"
+    "# wwnpool state:   an owner, a pair's port and the FC host its vport was made on;\n"
     "# wwnpool state: N <address> <partner> <owner as hex or -> <CRC-32>: a pair's node name;\n"
     "# wwnpool state: R <address> <released at, seconds since 1970> <CRC-32>: an address that rests;\n"
     "# wwnpool state: last, the count of pool and record lines and the CRC-32 of them all.\n";
