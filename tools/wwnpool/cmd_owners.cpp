@@ -59,15 +59,20 @@ int cmd_owners(Context &ctx) {
         emit(ctx.out, json);
         return kDone;
     }
+    std::vector<std::pair<std::string, std::string>> rows; // owner, names
+    std::size_t width = 0;
     for (const auto &[owner, names] : owners) {
         for (const Wwn &a : names) {
             const char *role = state.role(a);
             if (role == nullptr || std::string_view(role) == "port") {
-                ctx.out.text() << shown(owner) << "  "
-                               << (role == nullptr ? formatted(a, args.style) : pair_text(state, a, args.style))
-                               << '\n';
+                rows.emplace_back(shown(owner),
+                                  role == nullptr ? formatted(a, args.style) : pair_text(state, a, args.style));
+                width = std::max(width, rows.back().first.size());
             }
         }
+    }
+    for (const auto &[owner, names] : rows) {
+        ctx.out.text() << owner << std::string(width - owner.size() + 2, ' ') << names << '\n';
     }
     return kDone;
 }
