@@ -52,7 +52,7 @@ fc() { # fc CLASS ENTRY PORT_NAME NODE_NAME, as sysfs prints them
 # third argument of every area's script preloads it).
 kernel=${3:-}
 export FAKE_FC_KERNEL=$(dirname "${BASH_SOURCE[0]}")/../fake_fc_kernel.sh
-V() { LD_PRELOAD=$kernel "$tool" --state "$state" "$@"; }
+V() { LD_PRELOAD=$kernel ASAN_OPTIONS=verify_asan_link_order=0 "$tool" --state "$state" "$@"; }
 hba() { # hba HOST PORT_NAME MAX_NPIV_VPORTS: an FC host that makes vports
   local h=$work/sys/class/fc_host/$1
   mkdir -p "$h" "$work/sys/class/fc_vports"

@@ -6,7 +6,7 @@
 source "$(dirname "$0")/rows.sh"
 tree() { (cd "$work/sys" && grep -r '' . | sort); }
 hba host5 0x21000024ff000005 2 && hba host6 0x21000024ff000006 8
-h6=$work/sys/class/fc_host/host6
+h6=$work/sys/class/fc_host/host6 fail_dir_fsync=$2
 
 rows <<'ROWS'
 !echo 95 >"$work/sys/class/fc_host/host5/refuse"
@@ -32,12 +32,14 @@ a name the fabric or the driver knows|1|V vport create host6 --owner web3||host6
 a malformed write|1|V vport create host6 --owner web3||the kernel found the names malformed; nothing was changed$|=
 !rm "$h6/refuse"
 the tree is as it was|0|diff <(tree) "$work/tree.before"|^$|^$|=
+a state that cannot be saved takes the new vport with it|3|FAIL_FCHMOD=1 LD_PRELOAD="$kernel $fail_dir_fsync" ASAN_OPTIONS=verify_asan_link_order=0 "$tool" --state "$state" vport create host6 --owner web3||cannot set the mode of .*; nothing was changed; .*; the vport host6 had made for 20:02:12:34:56:78:9a:bc:24:02:12:34:56:78:9a:bc was deleted again$|=
+and no vport is left behind|1|test -e "$work/sys/class/fc_vports/vport-6:0-0"|^$|^$|=
 
 # A vport the fabric rejects: its names are kept out of use.
 !echo 'Fabric Rejected WWN' >"$h6/next_state"
-it is deleted and its names kept|1|V vport create host6 --owner db1||vport-6:0-0 on host6 reached "Fabric Rejected WWN": the fabric refused 20:02:[^ ]*, most likely because another port carries one of them; deleted it and kept both names out of use as 'fabric rejected for db1'; run the same command again for a new pair$|~
+it is deleted and its names kept|1|V vport create host6 --owner db1||vport-6:0-1 on host6 reached "Fabric Rejected WWN": the fabric refused 20:02:[^ ]*, most likely because another port carries one of them; deleted it and kept both names out of use as 'fabric rejected for db1'; run the same command again for a new pair$|~
 !rm "$h6/next_state"
-the same command again gets a new pair|0|V vport create host6 --owner db1|^vport-6:0-1  host6  20:03:[^ ]*  24:03:[^ ]*  Active  db1$|^$|~
+the same command again gets a new pair|0|V vport create host6 --owner db1|^vport-6:0-2  host6  20:03:[^ ]*  24:03:[^ ]*  Active  db1$|^$|~
 the rejected names stay allocated|0|V --json list --owner 'fabric rejected for db1'|"addresses":\["20:02:12:34:56:78:9a:bc","24:02:12:34:56:78:9a:bc"\]||=
 
 # Deleting releases, the owner named.
@@ -55,7 +57,7 @@ a vport the state does not hold shows as drift|0|V vport list|vport-5:0-2  host5
 and one of another host's pools|0|V --json vport list|"vport":"vport-5:0-3".*"problems":\["20:00:aa:bb:cc:dd:ee:ff is of another host's pools \(local WWN 10:00:aa:bb:cc:dd:ee:ff\)"|^$|=
 !LD_PRELOAD=$kernel sh -c 'echo 2003123456789abc:2403123456789abc >"$0"' "$h6/vport_delete"
 a vport gone without 'vport delete' shows, with what makes it again|0|V vport list|gone: host6's vport of 'db1' with 20:03:12:34:56:78:9a:bc 24:03:12:34:56:78:9a:bc; 'wwnpool vport create host6 --owner 'db1'' makes it again|^$|=
-which makes it with the same names|0|V vport create host6 --owner db1|^vport-6:0-2  host6  20:03:[^ ]*  24:03:[^ ]*  Active  db1$|^$|=
+which makes it with the same names|0|V vport create host6 --owner db1|^vport-6:0-3  host6  20:03:[^ ]*  24:03:[^ ]*  Active  db1$|^$|=
 
 # Owners that move, and a view of all owners.
 !state=$work/owners; export WWNPOOL_SYSFS=$work/none; W alloc --pair --owner db2; W alloc --owner web; W take --pair --owner odd 24:05:12:34:56:78:9a:bc

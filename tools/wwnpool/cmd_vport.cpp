@@ -196,7 +196,17 @@ int vport_create(Context &ctx) {
     AddressRecord port = *state.record(pair.first);
     port.vport = host; // so that a vport that goes without 'vport delete' shows
     state.put_record(port);
-    state.save();
+    try {
+        state.save();
+    } catch (const Failure &e) {
+        // The state as it was holds names free that the vport carries: the vport goes too.
+        if (e.after_change || write_vport_switch(host, VportSwitch::kDelete, pair.first, pair.second) != 0 ||
+            !wait_for(args, [&] { return !live_vport(pair); })) {
+            throw;
+        }
+        throw Failure(e.exit, std::string(e.what()) + "; the vport " + host + " had made for " + pair.first.str() +
+                                  ":" + pair.second.str() + " was deleted again");
+    }
     std::optional<Vport> made;
     wait_for(args, [&] {
         made = live_vport(pair);
