@@ -6,7 +6,7 @@ source "$(dirname "$0")/rows.sh"
 
 rows <<'ROWS'
 an owner with a control character is refused, shown escaped|2|W take --owner $'vm\x01' 2c:30:12:34:56:78:9a:bc||^wwnpool: the owner 'vm\\x01' holds a control character|=
-an invisible format character is refused, shown escaped|2|W take --owner $'vm\u202e' 2c:30:12:34:56:78:9a:bc||^wwnpool: the owner 'vm\\xe2\\x80\\xae' holds an invisible format or separator character|=
+an invisible format character is refused, shown escaped|2|W take --owner $'vm\xe2\x80\xae' 2c:30:12:34:56:78:9a:bc||^wwnpool: the owner 'vm\\xe2\\x80\\xae' holds an invisible format or separator character|=
 an owner never looks like no owner|2|W take --owner - 2c:30:12:34:56:78:9a:bc||the owner '-' may not start with '-'|=
 nor like an option left without its value|2|W alloc --owner --force||the owner '--force' may not start with '-'|=
 an owner in UTF-8 is kept as it is|0|W --json take --owner 'vm é' 20:20:12:34:56:78:9a:bc|^\{"command":"take","owner":"vm é","addresses":\["20:20:12:34:56:78:9a:bc"\]\}$||~
