@@ -29,8 +29,8 @@ namespace wwnpool {
 struct AddressRecord {
     revevidozi::Wwn address;
     std::optional<revevidozi::Wwn> partner;
-    std::string owner; // empty: none
-    bool node = false; // the node name of its pair
+    std::string owner;   // empty: none
+    bool node = false;   // the node name of its pair
     std::string vport{}; // a pair's port: the FC host of its vport, if it was given one
 };
 

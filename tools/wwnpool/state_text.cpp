@@ -16,12 +16,12 @@ constexpr std::size_t kBaseDigitsEnd = kBaseDigitsFrom + 16; // all up to and in
 // Format 1 had only pool lines; format 2 adds address records, which format 1
 // tools refuse as damaged lines rather than drop; format 3 adds the closing
 // line, which earlier tools read as part of the header; format 4 the "N"
-// record of a pair's node name, which earlier tools refuse as unreadable. Every line of the
+// record of a pair's node name and the vport's FC host on a pair's "A" line,
+// which earlier tools refuse as unreadable or damaged lines. Every line of the
 // header starts with kOwnPrefix, so that it is told from people's comments.
 constexpr std::string_view kOwnPrefix = "# wwnpool state";
 constexpr std::string_view kClosingPrefix = "# wwnpool state end: ";
 constexpr int kClosingFormat = 3; // the first with a closing line
-constexpr int kFormat = 4;
 constexpr const char *kHeader =
     "# wwnpool state, format 4: a pool per line, its 152-byte block as 304 hex digits; then\n"
     "# wwnpool state: A <address> <partner or -> <owner as hex or -> [<vport's FC host as hex>] <CRC-32>:\n"
