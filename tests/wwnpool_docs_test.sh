@@ -29,7 +29,7 @@ for command in $commands; do
     grep -qE "^\\\\fB$command $action\\\\fR" "$page" || test -z "$action" || fail "the manual page has no entry for $command $action"
     [[ -z $action || $(completes "$command" "") == *" $action "* ]] || fail "completion does not offer $command $action"
     for option in $(options_of $command $action) $(options_of); do
-      grep -q -- "$option" <<<"$page_text" || fail "the manual page does not mention $option ($command $action)"
+      [[ $page_text == *"$option"* ]] || fail "the manual page does not mention $option ($command $action)"
       [[ $(completes $command $action --) == *" $option "* ]] || fail "completion of '$command $action' does not offer $option"
     done
   done
