@@ -17,6 +17,7 @@ a pool defined from the tool's XML shows its name and names back|0|virsh "pool-d
 a node device made from it too|0|virsh "nodedev-create $work/device.xml; nodedev-dumpxml scsi_host12"|<parent>scsi_host1</parent> .*<wwnn>2400123456789abc</wwnn> +<wwpn>2000123456789abc</wwpn>|^$|=
 !V vport create host5 --owner web1 --format libvirt-pool >"$work/vport.xml"
 vport create describes the vport it made, on its parent|0|virsh "pool-define $work/vport.xml; pool-dumpxml web1"|<adapter type='fc_host' parent='scsi_host5' managed='yes' wwnn='2401123456789abc' wwpn='2001123456789abc'/>|^$|=
+status of either name describes its pair|0|W status --format libvirt --parent host1 24:00:12:34:56:78:9a:bc|^<device> +<parent>scsi_host1</parent> .*<wwnn>2400123456789abc</wwnn> +<wwpn>2000123456789abc</wwpn>|^$|=
 the forms describe one pair|2|W alloc --pair 2 --format libvirt --parent host1||the libvirt forms describe one pair|=
 on a parent named|2|W alloc --pair --format libvirt||libvirt's forms need the FC host the vHBA is made on: add --parent host5$|=
 which is an FC host|2|W alloc --pair --format libvirt --parent 'host1/..'||'host1/..' is no FC host; give --parent as host5 or scsi_host5$|=

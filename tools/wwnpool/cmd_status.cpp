@@ -85,6 +85,17 @@ int addresses_status(Context &ctx) {
     // Without a local WWN, status still answers, only without naming
     // another host's addresses as such.
     const std::optional<LocalIdentity> local = ctx.local_if_known();
+    if (libvirt_form(args.style) && !args.json) { // one WWN: the command line makes sure
+        const AddressRecord *record = state.record(addresses.front());
+        if (record == nullptr || !record->partner) {
+            throw Failure(kRefused,
+                          addresses.front().str() + " is no member of a pair; the libvirt forms describe one");
+        }
+        const bool port = std::string_view(state.role(record->address)) == "port";
+        print_libvirt(args, out, *args.parent, record->owner, port ? record->address : *record->partner,
+                      port ? *record->partner : record->address);
+        return kDone;
+    }
     const std::int64_t now = std::time(nullptr);
     Json json{{"command", "status"}, {"state", state.path().string()}, {"addresses", Json::array()}};
     for (const auto &address : addresses) {

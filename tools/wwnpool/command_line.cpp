@@ -58,7 +58,7 @@ const Command kCommands[] = {
      "refused, none is taken."},
     {"release", cmd_release, kChange, kPage | kAll | kForce | kOwner | kFormat, "WWN", "free addresses",
      "Frees the addresses given (all or none), or with --all every address of the pool of page P."},
-    {"status", cmd_status, kReadState | kLocalWwn | kRestPeriod, kFormat | kRest, "WWN",
+    {"status", cmd_status, kReadState | kLocalWwn | kRestPeriod, kFormat | kParent | kRest, "WWN",
      "show the pools, or whether addresses are in use",
      "Without operands, one row per pool of the state file: local WWN, page, base, used, free; a damaged pool is "
      "shown with its problem. With WWNs, whether each is in use or free."},
@@ -144,10 +144,11 @@ std::string one_line(std::string text) {
 // libvirt's forms describe one pair on one FC host, a pool named after its owner.
 void check_libvirt_form(Args &args, const std::string &command) {
     const bool one_pair = (command == "alloc" && args.pair && (args.operands.empty() || args.operands[0] == "1")) ||
-                          (command == "list" && args.owner && !args.long_list) || command == "vport create";
+                          (command == "list" && args.owner && !args.long_list) || command == "vport create" ||
+                          (command == "status" && args.operands.size() == 1);
     if (!one_pair) {
         throw Failure(kBadUsage, "the libvirt forms describe one pair: use them with 'alloc --pair' (one), "
-                                 "'list --owner' or 'vport create'");
+                                 "'list --owner', 'status WWN' or 'vport create'");
     }
     if (command != "vport create") {
         if (!args.parent) {
@@ -155,7 +156,7 @@ void check_libvirt_form(Args &args, const std::string &command) {
         }
         args.parent = libvirt_parent(*args.parent);
     }
-    if (args.style.format == Format::kLibvirtPool && !args.owner) {
+    if (args.style.format == Format::kLibvirtPool && command == "alloc" && !args.owner) {
         throw Failure(kBadUsage, "a libvirt pool is named after its owner: add --owner");
     }
 }

@@ -39,7 +39,7 @@ _wwnpool() {
     take) options="--pair --owner --format --upper --wait" ;;
     release) options="--page --all --force --owner --format --upper --wait" ;;
     list) options="--page --long --owner --rest --format --parent --upper" ;;
-    status) options="--rest --format --upper" ;;
+    status) options="--rest --format --parent --upper" ;;
     decode) options="--format --upper" ;;
     scan) options="--format --upper --wait" ;;
     dump) options="--page" ;;
