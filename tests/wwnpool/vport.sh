@@ -59,6 +59,9 @@ and one of another host's pools|0|V --json vport list|"vport":"vport-5:0-3".*"pr
 a vport gone without 'vport delete' shows, with what makes it again|0|V vport list|gone: host6's vport of 'db1' with 20:03:12:34:56:78:9a:bc 24:03:12:34:56:78:9a:bc; 'wwnpool vport create host6 --owner 'db1'' makes it again|^$|=
 which makes it with the same names|0|V vport create host6 --owner db1|^vport-6:0-3  host6  20:03:[^ ]*  24:03:[^ ]*  Active  db1$|^$|=
 
+!V vport create host6 --owner two; V vport create host6 --owner two --more
+an owner's vports go in one command, one JSON document|0|V --json vport delete --owner two|^\{"command":"vport delete","deleted":\[\{"vport":"vport-6:0-4","parent":"host6","released":\["20:0[^]]*\]\},\{"vport":"vport-6:0-5",[^]]*\]\}\]\}$|^$|~
+
 # Owners that move, and a view of all owners.
 !state=$work/owners; export WWNPOOL_SYSFS=$work/none; W alloc --pair --owner db2; W alloc --owner web; W take --pair --owner odd 24:05:12:34:56:78:9a:bc
 every owner with its names, a pair on one line, port first|0|W owners --format vport|^db2  2000123456789abc:2400123456789abc odd  2405123456789abc:2005123456789abc web  2001123456789abc$|^$|=

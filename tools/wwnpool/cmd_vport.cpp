@@ -262,6 +262,9 @@ int vport_delete(Context &ctx) {
                                         " if it is theirs to give back (or --force)");
         }
     }
+    Json json{{"command", args.command}, {"deleted", Json::array()}};
+    std::vector<Wwn> all_released; // so far, for a message should the answer not be written
+    std::vector<std::string> undo;
     for (const Vport &v : chosen) {
         const Pair pair{*v.entry.port, *v.entry.node};
         if (const int error = write_vport_switch(v.parent, VportSwitch::kDelete, pair.first, pair.second); error != 0) {
@@ -286,24 +289,26 @@ int vport_delete(Context &ctx) {
             }
         }
         if (!released.empty()) {
-            ctx.out.changed("released", released,
-                            {"take --pair" + (owner.empty() ? "" : " --owner " + shell_quoted(owner)) + " " +
-                             released.front().str()});
+            all_released.insert(all_released.end(), released.begin(), released.end());
+            undo.push_back("take --pair" + (owner.empty() ? "" : " --owner " + shell_quoted(owner)) + " " +
+                           released.front().str());
+            ctx.out.changed("released", all_released, undo);
             state.save();
         }
-        if (args.json) {
-            Json json{
-                {"command", args.command}, {"vport", v.entry.name}, {"parent", v.parent}, {"released", Json::array()}};
-            for (const Wwn &a : released) {
-                json["released"].push_back(a.str());
-            }
-            emit(ctx.out, json);
-        } else {
+        Json item{{"vport", v.entry.name}, {"parent", v.parent}, {"released", Json::array()}};
+        for (const Wwn &a : released) {
+            item["released"].push_back(a.str());
+        }
+        json["deleted"].push_back(item);
+        if (!args.json) {
             ctx.out.text() << "deleted " << shown(v.entry.name) << " on " << v.parent << "; released "
                            << (released.empty() ? "nothing (no names of this host's pools)"
                                                 : formatted_pair(pair.first, pair.second, args.style))
                            << '\n';
         }
+    }
+    if (args.json) {
+        emit(ctx.out, json);
     }
     return kDone;
 }
