@@ -11,7 +11,7 @@ a host without FC says so|0|W scan|^no FC host or vport names found under $work/
 !fc fc_host host6 0x21000024ff000001 0x2005123456789abc
 scan marks pool names taken and lists the others|0|W scan|^taken  20:00:12:34:56:78:9a:bc  host5 port taken  20:05:[^ ]* +host6 node taken  20:03:[^ ]* +vport-5:0-0 port taken  24:03:[^ ]* +vport-5:0-0 node another host's  21:00:00:24:ff:00:00:01  host6 port  of the pools of 10:00:00:24:ff:00:00:01 outside the pools  10:00:12:34:56:78:9a:bc  host5 node$||~
 a vport's port and node of one index become a pair|0|W status 20:03:12:34:56:78:9a:bc|^20:03:12:34:56:78:9a:bc in use  owner sysfs:vport-5:0-0  partner 24:03:12:34:56:78:9a:bc$||=
-a second scan changes nothing|0|W --json scan|"taken":\[\],"already_taken":\[(\{[^}]*\},){3}\{[^}]*\}\].*"role":"port".*"other_hosts":\[\{"wwn":"21:00:00:24:ff:00:00:01"[^}]*"local":"10:00:00:24:ff:00:00:01"||=
+a second scan changes nothing|0|W --json scan|"taken":\[\],"already_taken":\[(\{[^}]*\},){3}\{[^}]*\}\],"other_hosts":\[\{"wwn":"21:00:00:24:ff:00:00:01"[^}]*"local":"10:00:00:24:ff:00:00:01"[^}]*"role":"port"||=
 and shows the owners of what it finds taken|0|W scan|^already taken  20:00:12:34:56:78:9a:bc  host5 port  owner sysfs:host5 ||=
 !fc fc_host host6 0x2001123456789abc 0x20000024ff000001
 alloc claims a name in use before it chooses|0|W alloc|^20:02:12:34:56:78:9a:bc$||~
