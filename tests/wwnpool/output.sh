@@ -11,6 +11,9 @@ rows <<'ROWS'
 a full disk: the allocated names are told on standard error|4|W alloc 4 >/dev/full|^$|^wwnpool: allocated (([0-9a-f]{2}:){7}[0-9a-f]{2} ){4}but could not print the result: No space left on device; release them with 'wwnpool --state '$work/pools' release|~
 a closed standard output: nothing is done|4|W alloc 2 >&-||^wwnpool: standard output is closed, so no answer could be given; nothing was done$|=
 a reader that went away: the names are told|4|reader_gone alloc 1||^wwnpool: allocated ([0-9a-f]{2}:){7}[0-9a-f]{2} but could not print the result: Broken pipe|~
+a pool made is told too|4|"$tool" --state "$work/made" --local 00:1b:21:12:34:56 init --page 5 >/dev/full||^wwnpool: created pool [0-9a-f:]{23} .*but could not print the result: No space left on device$|
+!rm -f "$state.lock"
+reading takes no lock, so nobody who only reads can stall a change|1|W list >/dev/null; test -e "$state.lock"|^$|^$|=
 ROWS
 check "the 5 addresses are in use" test "$(used)" -eq $((before + 5))
 W alloc --owner "vm 9's" 2 >/dev/full 2>"$work/err"
