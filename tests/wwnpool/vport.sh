@@ -72,5 +72,10 @@ an owned name is relabelled only by naming its owner|1|W relabel 20:01:12:34:56:
 a free name has nobody to hand over|1|W relabel --force 20:09:12:34:56:78:9a:bc --to y||20:09:12:34:56:78:9a:bc is not allocated; nothing was changed$|=
 the new owner is checked like any|2|W relabel --owner web --to -x||the owner '-x' may not start with '-'|=
 list --owner in the vport form gives what vport_delete takes|0|W list --owner odd --format vport|^2405123456789abc:2005123456789abc$|^$|=
+
+# A name a vport carries is never handed out as a new pair's node either.
+!export WWNPOOL_SYSFS=$work/sys; state=$work/claim; hba host20 0x21000024ff000020 8
+!LD_PRELOAD=$kernel sh -c 'echo 2001aabbccddeeff:2c00123456789abc >"$0"' "$work/sys/class/fc_host/host20/vport_create"
+vport create skips it|0|V vport create host20 --owner claim --page 2|^vport-20:0-1  host20  28:01:12:34:56:78:9a:bc  2c:01:12:34:56:78:9a:bc  Active  claim$||~
 ROWS
 finish
