@@ -20,7 +20,7 @@ vport create describes the vport it made, on its parent|0|virsh "pool-define $wo
 status of either name describes its pair|0|W status --format libvirt --parent host1 24:00:12:34:56:78:9a:bc|^<device> +<parent>scsi_host1</parent> .*<wwnn>2400123456789abc</wwnn> +<wwpn>2000123456789abc</wwpn>|^$|=
 the forms describe one pair|2|W alloc --pair 2 --format libvirt --parent host1||the libvirt forms describe one pair|=
 on a parent named|2|W alloc --pair --format libvirt||libvirt's forms need the FC host the vHBA is made on: add --parent host5$|=
-which is an FC host|2|W alloc --pair --format libvirt --parent 'host1/..'||'host1/..' is no FC host; give --parent as host5 or scsi_host5$|=
+which is an FC host|2|W alloc --pair --format libvirt --parent scsi_host||'scsi_host' is no FC host; give --parent as host5 or scsi_host5$|=
 a pool is named after its owner|2|W alloc --pair --format libvirt-pool --parent host1||a libvirt pool is named after its owner: add --owner$|=
 !W alloc --pair --more --owner web1
 an owner of several pairs is no one pair|1|W list --owner web1 --format libvirt --parent host5||'web1' holds 2 pairs; the libvirt forms describe one$|=

@@ -143,6 +143,7 @@ a repair keeps its owner, without the link|0|W repair; W list --long|^repaired: 
 !cp "$work/records.good" "$state"; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 decode needs no state, so a damaged one only leaves out the partner|0|W decode 20:05:12:34:56:78:9a:bc|index 5$||=
 or one that is no file|0|"$tool" --state "$work" decode 20:05:12:34:56:78:9a:bc|index 5$||
+nor a local WWN, even a bad one|0|WWNPOOL_LOCAL=zz W decode 20:05:12:34:56:78:9a:bc|index 5$||
 !state=$work/paired; W alloc --pair --owner vm1 2; sed -i '/^0100000000000000200012/ s/^\(.\{40\}\)./\1f/' "$state"
 a damaged pool's partners point to that pool's reset|3|W list --page 1||pool 24:00:12:34:56:78:9a:bc; to give up its addresses, reset that pool with .* init --page 0 --force'|=
 which succeeds|0|W init --page 0 --force|^reset pool 20:00:12:34:56:78:9a:bc .* kept in $work/paired.damaged-||~
