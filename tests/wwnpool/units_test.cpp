@@ -48,6 +48,7 @@ TEST(WwnpoolText, OwnersAreRefusedAndShownAlike) {
         {"\xef\xbb\xbfvm", kFormat, R"(\xef\xbb\xbfvm)"},     // U+FEFF
         {"\xf3\xa0\x80\x81", kFormat, R"(\xf3\xa0\x80\x81)"}, // U+E0001, the last range
         {"\xf3\xa0\x80\xa0", kFormat, R"(\xf3\xa0\x80\xa0)"}, // U+E0020, its first
+        {"\xd8\x85", kFormat, R"(\xd8\x85)"},                 // U+0605, the last of the first range
         {"\xe2\x80\xafvm", "", "\xe2\x80\xafvm"},             // U+202F, the first printable after them
         {"-", kDash, "-"},
         {"--force", kDash, "--force"},
