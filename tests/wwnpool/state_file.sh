@@ -46,7 +46,7 @@ a lock an earlier version left readable is narrowed|0|W alloc >/dev/null; stat -
 !touch "$work/hold"; flock "$state.lock" sh -c 'while test -e "$1"; do sleep 0.05; done' sh "$work/hold" &
 !while flock -n "$state.lock" true; do sleep 0.05; done
 a change gives up after --wait, naming who holds the lock|3|W alloc --wait 0||^wwnpool: gave up after 0 s waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); nothing was changed$|=
-without a limit it waits, saying so once|0|(sleep 2; rm "$work/hold") & W alloc 2>&1 >/dev/null|^wwnpool: waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); --wait SECONDS limits the wait$||~
+without a limit it waits, saying so once|0|(sleep 1.5; rm "$work/hold") & W alloc 2>&1 >/dev/null|^wwnpool: waiting for the lock $work/pools.lock, held by process [0-9]+ \(flock\); --wait SECONDS limits the wait$||~
 a path that ends in / is refused, and nothing is made|3|("$tool" --state "$work/d/pools/" alloc; rc=$?; test ! -e "$work/d" && exit $rc)||^wwnpool: $work/d/pools/ ends in '/', so it names a folder, not a file|
 !ln -s "$work/nowhere" "$work/dangling"
 a folder that cannot be made is named|3|"$tool" --state "$work/dangling/pools" alloc||cannot create the folder of $work/dangling/pools: File exists|
