@@ -89,7 +89,9 @@ WwnPair allocate_pair(Context &ctx) {
                                 "'; run the same command again for a new pair");
 }
 
-int vport_create(Context &ctx) {
+} // namespace
+
+int cmd_vport_create(Context &ctx) {
     const Args &args = ctx.args;
     if (args.operands.size() != 1) {
         throw Failure(kBadUsage, "vport create takes one FC host, such as host5; 'ls " +
@@ -157,12 +159,6 @@ int vport_create(Context &ctx) {
     }
     print_vport(args, ctx.out, state, *made);
     return kDone;
-}
-
-} // namespace
-
-int cmd_vport_create(Context &ctx) {
-    return vport_create(ctx);
 }
 
 } // namespace wwnpool

@@ -12,7 +12,9 @@ namespace {
 
 using revevidozi::Wwn;
 
-int vport_delete(Context &ctx) {
+} // namespace
+
+int cmd_vport_delete(Context &ctx) {
     const Args &args = ctx.args;
     if (args.operands.size() > 1 || (args.operands.empty() && !args.owner)) {
         throw Failure(kBadUsage, "vport delete takes --owner TEXT, or one WWN or vport name");
@@ -95,12 +97,6 @@ int vport_delete(Context &ctx) {
         emit(ctx.out, json);
     }
     return kDone;
-}
-
-} // namespace
-
-int cmd_vport_delete(Context &ctx) {
-    return vport_delete(ctx);
 }
 
 } // namespace wwnpool

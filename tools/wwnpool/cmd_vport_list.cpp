@@ -36,7 +36,9 @@ std::vector<std::string> drift(StateFile &state, const std::optional<LocalIdenti
     return problems;
 }
 
-int vport_list(Context &ctx) {
+} // namespace
+
+int cmd_vport_list(Context &ctx) {
     const Args &args = ctx.args;
     StateFile &state = ctx.state();
     const auto local = ctx.local_if_known();
@@ -79,12 +81,6 @@ int vport_list(Context &ctx) {
         emit(ctx.out, json);
     }
     return kDone;
-}
-
-} // namespace
-
-int cmd_vport_list(Context &ctx) {
-    return vport_list(ctx);
 }
 
 } // namespace wwnpool
