@@ -10,7 +10,9 @@ fail_dir_fsync=$2
 for i in $(seq 30); do
   if ((i % 2)); then command="alloc --page 2 --pair --owner k$i 3"; else command="release --owner k$((i - 1))"; fi
   ((i % 5)) || command=repair
-  W $command >/dev/null 2>&1 &
+  # The tool itself in the background, not a subshell around it: killing a
+  # subshell would leave the tool running on into the rows below.
+  "$tool" --state "$state" $command >/dev/null 2>&1 &
   pid=$!
   sleep "0.00$((RANDOM % 10))"
   kill -9 "$pid" 2>/dev/null
