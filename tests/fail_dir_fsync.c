@@ -2,9 +2,12 @@
  * as on a failing disk, so that a rename that cannot be made durable is
  * seen to be reported. Every other fsync is the C library's. With
  * FAIL_FCHMOD set, fchmod fails too, as on a file system that refuses modes;
- * with FAIL_FCHOWN, fchown fails with EIO. */
+ * with FAIL_FCHOWN, fchown fails with EIO; with KILL_ON_RENAME, the process
+ * is killed as it would replace a file, as by a power cut before the commit. */
 #include <dlfcn.h>
 #include <errno.h>
+#include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,4 +41,13 @@ int fchown(int fd, uid_t owner, gid_t group) {
     int (*real_fchown)(int, uid_t, gid_t);
     *(void **)&real_fchown = dlsym(RTLD_NEXT, "fchown");
     return real_fchown(fd, owner, group);
+}
+
+int rename(const char *from, const char *to) {
+    if (getenv("KILL_ON_RENAME") != NULL) {
+        kill(getpid(), SIGKILL);
+    }
+    int (*real_rename)(const char *, const char *);
+    *(void **)&real_rename = dlsym(RTLD_NEXT, "rename");
+    return real_rename(from, to);
 }

@@ -29,6 +29,8 @@ struct Args {
     std::optional<std::string> parent; // --parent, as libvirt names it (scsi_host5)
     std::optional<std::string> rest;   // --rest
     std::optional<unsigned> wait;      // --wait, seconds
+    std::optional<std::string> registry; // --registry: libpq's connection string
+    std::optional<std::string> host;     // relabel --host: where the owner's names are held now
 };
 
 } // namespace wwnpool

@@ -73,7 +73,7 @@ int cmd_alloc(Context &ctx) {
         tell_held(owner, before.size(), count, args.pair ? "pair(s)" : "address(es)");
     }
     const Resting resting{state, std::time(nullptr), ctx.rest_period()};
-    const auto users = names_in_use();
+    const auto users = ctx.names_in_use();
     const revevidozi::Wwn base = revevidozi::pool_base(local.wwn, page);
     if (args.pair) {
         auto pairs = before;

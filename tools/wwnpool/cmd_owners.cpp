@@ -6,6 +6,7 @@
 #include "commands.hpp"
 
 #include <algorithm>
+#include <iostream>
 #include <map>
 
 namespace wwnpool {
@@ -106,6 +107,17 @@ int cmd_relabel(Context &ctx) {
         record.owner = *args.to;
         state.put_record(record);
     }
+    std::optional<std::string> moved_to;
+    if (args.host) {
+        Registry *fleet = ctx.registry();
+        if (fleet == nullptr) {
+            throw Failure(kBadUsage, "--host moves the names' claims in the fleet's registry, and none is "
+                                     "configured; give --registry CONNINFO");
+        }
+        const Host to = fleet->host_named(*args.host);
+        ctx.move_claims(changed, to.local);
+        moved_to = to.hostname;
+    }
     // One owner before: the same command the other way round undoes it.
     const std::string from = records.front().owner;
     if (!from.empty() && std::ranges::all_of(records, [&](const AddressRecord &r) { return r.owner == from; })) {
@@ -115,6 +127,10 @@ int cmd_relabel(Context &ctx) {
         ctx.out.changed("relabelled " + std::to_string(changed.size()) + " addresses to '" + shown(*args.to) + "'");
     }
     state.save();
+    if (moved_to) {
+        std::cerr << "wwnpool: note: the registry holds these names on host '" << shown(*moved_to)
+                  << "' now; this host does not hand them out while that claim stands\n";
+    }
     if (args.json) {
         Json json{{"command", "relabel"}, {"owner", *args.to}, {"addresses", Json::array()}};
         for (const Wwn &a : changed) {

@@ -110,11 +110,16 @@ int take(Context &ctx) {
     const std::vector<revevidozi::Wwn> addresses = to_take(args);
     StateFile &state = ctx.state();
     const LocalIdentity &local = ctx.local();
-    const auto users = names_in_use();
+    const auto users = ctx.names_in_use();
     for (std::size_t i = 0; i < addresses.size(); ++i) {
         const revevidozi::Wwn &address = addresses[i];
         require_own(address, local);
         if (const auto user = users.find(address.value()); user != users.end()) {
+            if (is_registry_mark(user->second)) {
+                throw Failure(kRefused, address.str() + " is held by another host in the registry (" +
+                                            shown(user->second) + "); nothing was changed; 'wwnpool who " +
+                                            address.str() + "' shows the claim");
+            }
             throw Failure(kRefused, address.str() + " is in use by " + shown(user->second) +
                                         " on this host; nothing was changed; 'wwnpool scan' records such names");
         }

@@ -60,7 +60,7 @@ WwnPair allocate_pair(Context &ctx) {
     const std::uint32_t page = page_of(ctx.args);
     revevidozi::Pool &ports = pool_of(*pool_line(state, local, page, true));
     revevidozi::Pool &nodes = pool_of(*pool_line(state, local, page ^ 1U, true));
-    const auto users = names_in_use();
+    const auto users = ctx.names_in_use();
     claim_names_in_use(state, ports, users);
     claim_names_in_use(state, nodes, users);
     const WwnPair pair = allocate_pairs(ports, nodes, 1, {state, std::time(nullptr), ctx.rest_period()}).front();
@@ -119,7 +119,9 @@ int cmd_vport_create(Context &ctx) {
     }
     const auto held = args.more ? std::nullopt : idle_pair(state, *args.owner, page_of(args));
     const WwnPair pair = held ? *held : allocate_pair(ctx);
+    ctx.claim_now(); // before the names reach the fabric
     if (const int error = write_vport_switch(host, VportSwitch::kCreate, pair.first, pair.second); error != 0) {
+        ctx.withdraw_claims();
         throw Failure(kRefused, host + " refused a vport for " + pair.first.str() + ":" + pair.second.str() + ": " +
                                     why_refused(host, error) + "; nothing was changed");
     }

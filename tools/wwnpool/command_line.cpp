@@ -28,6 +28,7 @@ enum Option : unsigned {
     kMore = 256,
     kTo = 512,
     kParent = 1024,
+    kHost = 2048,
 };
 
 // What a change needs: the state locked, every line trusted, the host's name.
@@ -88,10 +89,12 @@ const Command kCommands[] = {
     {"owners", cmd_owners, kReadState, kFormat, nullptr, "list every owner and the names it holds",
      "One line per pair (port, then node) or single address an owner holds, owners in order, across every pool. "
      "In --json, each name with its page and, for a pair's member, its role and partner."},
-    {"relabel", cmd_relabel, kChange, kOwner | kTo | kForce | kFormat, "WWN", "hand an owner's names to another owner",
+    {"relabel", cmd_relabel, kChange, kOwner | kTo | kForce | kFormat | kHost, "WWN",
+     "hand an owner's names to another owner",
      "Gives the names given (each pair whole), or with --owner alone every name of that owner, the owner --to "
      "(a VM that moved: db2 becomes db2@hostB). Owned names need --owner naming their owner, or --force. The names "
-     "stay allocated here, where their pool is, until they are released here."},
+     "stay allocated here, where their pool is, until they are released here. With a registry, --host HOST moves "
+     "their claims to the host the VM moved to: no host hands them out while that claim stands."},
     {"vport create", cmd_vport_create, kChange | kRestPeriod, kPage | kOwner | kMore | kFormat | kRest, "HOST",
      "give an FC host a virtual HBA with a pair of names",
      "Allocates a port/node pair (port from page P, node from its partner) for --owner, writes it to the FC host's "
@@ -106,6 +109,22 @@ const Command kCommands[] = {
      "One line per vport: name, parent, port and node name, state, owner. Where the state disagrees (a name free "
      "there, names not held as one pair, a name of another host's pools), a 'drift:' line follows. A pair whose "
      "vport is gone shows on a 'gone:' line."},
+    {"registry init", cmd_registry_init, kRegistry, 0, nullptr, "create or upgrade the registry's tables",
+     "Creates the fleet registry's tables in the database --registry names, or upgrades them to this wwnpool's "
+     "schema version. Run again, it changes nothing."},
+    {"registry sync", cmd_registry_sync, kChange | kRegistry, 0, nullptr,
+     "repair this host's claims in the registry after a crash or an outage",
+     "Claims the names held here that have no claim, drops this host's claims on names free here, marks taken "
+     "here the names of this host's pools that other hosts hold, and frees those kept for a claim that is gone. "
+     "A name held here and by another host is reported (exit code 1): release it on one of them."},
+    {"registry check", cmd_registry_check, kReadState | kLocalWwn | kRegistry, 0, nullptr,
+     "compare this host's state with the registry, and find cloned hosts",
+     "Reports, one finding a line, what 'registry sync' would repair, names held here and by another host, and "
+     "every machine that claimed a local WWN another machine holds (a clone). Exit code 0 when clean, 1 when it "
+     "found something. It only reads."},
+    {"who", cmd_who, kRegistry, kOwner | kFormat, "WWN", "show which host and owner hold names, across the fleet",
+     "Asks the registry which host holds each WWN given, or with --owner every name of that owner on every host: "
+     "host, owner, partner, since when."},
     {"local", cmd_local, kReadState | kLocalWwn, 0, nullptr, "show the local WWN that names this host's pools",
      "Prints the local WWN that names this host's pools and where it comes from: --local, WWNPOOL_LOCAL, the "
      "pools already in the state file, or a network interface (and whether its MAC is universally or locally "
@@ -115,11 +134,12 @@ const Command kCommands[] = {
 constexpr const char *kFooter =
     "The local WWN is --local, else $WWNPOOL_LOCAL, else the one the state file's pools share, else 10:00 + the\n"
     "MAC of the first hardware network interface, universally administered MACs first. The state file is\n"
-    "--state, else $WWNPOOL_STATE, else the host's /var/lib/wwnpool/pools. WWNPOOL_SYSFS names the root of\n"
-    "the sysfs tree (default /sys). WWNs may be written 20:00:12:34:56:78:9a:bc, with dashes, as 16 hex\n"
-    "digits, or 0x + hex digits.\n"
-    "Exit codes: 0 done, 1 refused by the pool, 2 bad usage or input, 3 state file unusable, 4 the answer\n"
-    "could not be written (standard error then names what was changed).";
+    "--state, else $WWNPOOL_STATE, else the host's /var/lib/wwnpool/pools. The fleet's registry is --registry,\n"
+    "else $WWNPOOL_REGISTRY, else the line 'registry = CONNINFO' of /etc/wwnpool.conf; without one, each host\n"
+    "keeps its state alone. WWNPOOL_SYSFS names the root of the sysfs tree (default /sys). WWNs may be\n"
+    "written 20:00:12:34:56:78:9a:bc, with dashes, as 16 hex digits, or 0x + hex digits.\n"
+    "Exit codes: 0 done, 1 refused by the pool, 2 bad usage or input, 3 state file or registry unusable, 4 the\n"
+    "answer could not be written (standard error then names what was changed).";
 
 std::uint32_t parse_page(const std::string &text) {
     std::uint32_t page = 0;
@@ -183,15 +203,22 @@ CommandLine parse_command_line(int argc, char **argv) {
     app.add_option("--state", args.state_path, "the state file")->type_name("PATH");
     app.add_option("--local", args.local, "the local WWN, 10:00 + the host's IEEE address")->type_name("WWN");
     app.add_flag("--json", args.json, "one JSON document on standard output");
+    app.add_option("--registry", args.registry, "the fleet's registry: a libpq connection string or URI")
+        ->type_name("CONNINFO");
     std::optional<std::string> page;
     std::optional<std::string> format;
     CLI::App *vport = app.add_subcommand("vport", "virtual HBAs: create, delete, list");
-    vport->require_subcommand(1, 1);
-    vport->fallthrough();
+    CLI::App *registry = app.add_subcommand("registry", "the fleet's registry: init, sync, check");
+    for (CLI::App *group : {vport, registry}) {
+        group->require_subcommand(1, 1);
+        group->fallthrough();
+    }
     for (const Command &command : kCommands) {
         const std::string name = command.name;
-        CLI::App *sub = name.starts_with("vport ") ? vport->add_subcommand(name.substr(6), command.summary)
-                                                   : app.add_subcommand(name, command.summary);
+        const auto space = name.find(' ');
+        CLI::App *sub = space == std::string::npos ? app.add_subcommand(name, command.summary)
+                                                   : app.get_subcommand(name.substr(0, space))
+                                                         ->add_subcommand(name.substr(space + 1), command.summary);
         sub->fallthrough();
         sub->footer(std::string(command.details) + "\n\n" + kFooter);
         if ((command.options & kPage) != 0) {
@@ -217,6 +244,10 @@ CommandLine parse_command_line(int argc, char **argv) {
         }
         if ((command.options & kParent) != 0) {
             sub->add_option("--parent", args.parent, "the FC host of libvirt's forms (host5 or scsi_host5)")
+                ->type_name("HOST");
+        }
+        if ((command.options & kHost) != 0) {
+            sub->add_option("--host", args.host, "the host, by name or local WWN, the names are held on now")
                 ->type_name("HOST");
         }
         if ((command.options & kTo) != 0) {
@@ -263,8 +294,8 @@ CommandLine parse_command_line(int argc, char **argv) {
     }
     CLI::App *chosen = app.get_subcommands().front();
     std::string name = chosen->get_name();
-    if (chosen == vport) {
-        chosen = vport->get_subcommands().front();
+    if (chosen == vport || chosen == registry) {
+        chosen = chosen->get_subcommands().front();
         name += " " + chosen->get_name();
     }
     for (const CLI::App *scope : {static_cast<const CLI::App *>(&app), static_cast<const CLI::App *>(chosen)}) {

@@ -28,5 +28,9 @@ int cmd_relabel(Context &ctx);
 int cmd_vport_create(Context &ctx);
 int cmd_vport_delete(Context &ctx);
 int cmd_vport_list(Context &ctx);
+int cmd_registry_init(Context &ctx);
+int cmd_registry_sync(Context &ctx);
+int cmd_registry_check(Context &ctx);
+int cmd_who(Context &ctx);
 
 } // namespace wwnpool

@@ -574,15 +574,28 @@ std::optional<revevidozi::Wwn> StateFile::recorded_local() const {
 }
 
 void StateFile::save() {
+    if (hooks_.before) {
+        hooks_.before();
+    }
     const std::string data = state_text(text_.comments, text_.pools, records_, rests_, text_.records);
     try {
         replace_file(target_, data, owner_);
     } catch (const NotDurable &e) {
+        if (hooks_.after) {
+            try {
+                hooks_.after(); // the file was replaced: the change stands
+            } catch (const Failure &) {
+                // This failure is the one to report; what the hook left undone, it left safe.
+            }
+        }
         throw Failure(kBadState,
                       shown(target_.string()) + " was rewritten, but " + e.what() +
                           ", so the change may not survive a crash; check the disk",
                       true);
     } catch (const std::system_error &e) {
+        if (hooks_.abandoned) {
+            hooks_.abandoned();
+        }
         const int error = e.code().value();
         if (location_.host_default && (error == EACCES || error == EPERM || error == EROFS)) {
             fail_io("cannot change", target_, error);
@@ -590,6 +603,9 @@ void StateFile::save() {
         throw Failure(kBadState, shown(e.what()) +
                                      "; nothing was changed; check the disk and the folder's permissions, or "
                                      "choose another state file with --state");
+    }
+    if (hooks_.after) {
+        hooks_.after();
     }
 }
 

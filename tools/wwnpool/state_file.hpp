@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -133,6 +134,13 @@ class StateFile {
 
     // Writes every pool back, atomically.
     void save();
+    // What save() does first (a failure there leaves the file as it was),
+    // once the file is replaced, and when it could not be: the registry's
+    // part in a change.
+    struct SaveHooks {
+        std::function<void()> before, after, abandoned;
+    };
+    void on_save(SaveHooks hooks) { hooks_ = std::move(hooks); }
 
   private:
     [[noreturn]] void fail_io(const std::string &what, const std::filesystem::path &file, int error) const;
@@ -152,6 +160,7 @@ class StateFile {
     std::map<std::uint64_t, AddressRecord> records_; // the trusted ones, by address
     std::map<std::uint64_t, std::int64_t> rests_;    // trusted rest records: address, since
     std::optional<FileOwner> owner_;                 // of the file as read
+    SaveHooks hooks_;
 };
 
 } // namespace wwnpool
