@@ -12,7 +12,7 @@ umask 022
 # Every command names its state; one that forgot would use this, never the host's.
 export WWNPOOL_STATE=$work/unnamed WWNPOOL_LOCAL=10:00:12:34:56:78:9a:bc WWNPOOL_SYSFS=$work/sys
 # Nor the host's registry: only the registry's test names one, of its own.
-export WWNPOOL_CONFIG=$work/wwnpool.conf
+export WWNPOOL_CONFIG=/nonexistent/wwnpool.conf
 unset WWNPOOL_REGISTRY
 state=$work/pools
 W() { "$tool" --state "$state" "$@"; }

@@ -1,5 +1,6 @@
 #include "fleet_ledger.hpp"
 
+#include "pool_address.hpp"
 #include "text.hpp"
 
 #include <map>
@@ -48,7 +49,8 @@ std::vector<Disagreement> compare(const Holdings &here, const std::vector<Claim>
         }
     }
     for (const Claim &claim : claims) {
-        if (here.contains(claim.name.value()) || claim.pool_host != me) {
+        const auto base = pool_base_of(claim.name);
+        if (here.contains(claim.name.value()) || !base || revevidozi::origin_of(*base).local != me) {
             continue; // a name of another pool held here is that pool's host's business
         }
         found.emplace(claim.name.value(),
