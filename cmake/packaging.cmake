@@ -60,6 +60,8 @@ set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION admin)
 # dpkg-shlibdeps finds the library in the build, not in a package yet.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src)
 set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "revevidozi1 (>= ${PROJECT_VERSION})")
+# Loaded only when a fleet registry is used, so dpkg-shlibdeps does not see it.
+set(CPACK_DEBIAN_TOOL_PACKAGE_RECOMMENDS "libpq5")
 set(CPACK_COMPONENT_TOOL_DESCRIPTION "hands out a host's Fibre Channel WWNs
 wwnpool keeps this host's WWN pools in a state file and hands out their
 addresses: port/node pairs for virtual HBAs, owners, names that rest before

@@ -20,15 +20,15 @@ struct Args {
     bool json = false;
     bool force = false;
     bool all = false;
-    bool pair = false;                 // alloc --pair
-    bool more = false;                 // alloc --more: more names for an owner who holds some
-    bool long_list = false;            // list --long
-    std::optional<std::string> owner;  // --owner
-    std::optional<std::string> to;     // relabel --to: the new owner
-    Style style;                       // --format, --upper
-    std::optional<std::string> parent; // --parent, as libvirt names it (scsi_host5)
-    std::optional<std::string> rest;   // --rest
-    std::optional<unsigned> wait;      // --wait, seconds
+    bool pair = false;                   // alloc --pair
+    bool more = false;                   // alloc --more: more names for an owner who holds some
+    bool long_list = false;              // list --long
+    std::optional<std::string> owner;    // --owner
+    std::optional<std::string> to;       // relabel --to: the new owner
+    Style style;                         // --format, --upper
+    std::optional<std::string> parent;   // --parent, as libvirt names it (scsi_host5)
+    std::optional<std::string> rest;     // --rest
+    std::optional<unsigned> wait;        // --wait, seconds
     std::optional<std::string> registry; // --registry: libpq's connection string
     std::optional<std::string> host;     // relabel --host: where the owner's names are held now
 };

@@ -216,9 +216,10 @@ CommandLine parse_command_line(int argc, char **argv) {
     for (const Command &command : kCommands) {
         const std::string name = command.name;
         const auto space = name.find(' ');
-        CLI::App *sub = space == std::string::npos ? app.add_subcommand(name, command.summary)
-                                                   : app.get_subcommand(name.substr(0, space))
-                                                         ->add_subcommand(name.substr(space + 1), command.summary);
+        CLI::App *sub =
+            space == std::string::npos
+                ? app.add_subcommand(name, command.summary)
+                : app.get_subcommand(name.substr(0, space))->add_subcommand(name.substr(space + 1), command.summary);
         sub->fallthrough();
         sub->footer(std::string(command.details) + "\n\n" + kFooter);
         if ((command.options & kPage) != 0) {

@@ -1,9 +1,8 @@
 #include "fleet_host.hpp"
 
 #include "failure.hpp"
+#include "libpq.hpp"
 #include "text.hpp"
-
-#include <libpq-fe.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -33,17 +32,17 @@ std::string trimmed(const std::string &text) {
 // Fails with kBadUsage unless libpq reads `conninfo`; `where` says where it came from.
 void check_conninfo(const std::string &conninfo, const std::string &where, bool on_command_line) {
     char *error = nullptr;
-    PQconninfoOption *options = PQconninfoParse(conninfo.c_str(), &error);
+    PQconninfoOption *options = libpq().PQconninfoParse(conninfo.c_str(), &error);
     if (options == nullptr) {
         const std::string why = error != nullptr ? error : "out of memory";
-        PQfreemem(error);
+        libpq().PQfreemem(error);
         throw Failure(kBadUsage, where + " is no connection string libpq reads: " + shown(trimmed(why)));
     }
     bool password = false;
     for (const PQconninfoOption *o = options; o->keyword != nullptr; ++o) {
         password = password || (std::strcmp(o->keyword, "password") == 0 && o->val != nullptr && *o->val != '\0');
     }
-    PQconninfoFree(options);
+    libpq().PQconninfoFree(options);
     if (password && on_command_line) {
         throw Failure(kBadUsage, where + " holds a password, which every user sees in ps; nothing was done; put it "
                                          "in ~/.pgpass or the file $PGPASSFILE names");
@@ -92,7 +91,7 @@ std::optional<std::string> registry_conninfo(const std::optional<std::string> &o
         return env;
     }
     const char *path = environment("WWNPOOL_CONFIG");
-    const std::optional<std::string> registry = configured(path != nullptr ? path : kConfigFile);
+    std::optional<std::string> registry = configured(path != nullptr ? path : kConfigFile);
     if (registry) {
         check_conninfo(*registry, "the registry line of " + shown(path != nullptr ? path : kConfigFile), false);
     }

@@ -1,9 +1,8 @@
 #include "registry.hpp"
 
 #include "failure.hpp"
+#include "libpq.hpp"
 #include "text.hpp"
-
-#include <libpq-fe.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -117,12 +116,12 @@ Wwn wwn_of(const char *text) {
 }
 
 struct ResultDeleter {
-    void operator()(PGresult *result) const { PQclear(result); }
+    void operator()(PGresult *result) const { libpq().PQclear(result); }
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
 std::string sqlstate(const Result &result) {
-    const char *state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
+    const char *state = libpq().PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
     return state != nullptr ? state : "";
 }
 
@@ -134,25 +133,36 @@ Result run(PGconn *conn, const std::string &sql, const std::vector<std::string> 
     for (const std::string &p : params) {
         values.push_back(p.c_str());
     }
-    Result result(params.empty() ? PQexec(conn, sql.c_str())
-                                 : PQexecParams(conn, sql.c_str(), static_cast<int>(params.size()), nullptr,
-                                                values.data(), nullptr, nullptr, 0));
-    const ExecStatusType status = PQresultStatus(result.get());
+    Result result(params.empty() ? libpq().PQexec(conn, sql.c_str())
+                                 : libpq().PQexecParams(conn, sql.c_str(), static_cast<int>(params.size()), nullptr,
+                                                        values.data(), nullptr, nullptr, 0));
+    const ExecStatusType status = libpq().PQresultStatus(result.get());
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
         return result;
     }
     if (sqlstate(result) == "42P01" || sqlstate(result) == "42704") { // undefined table or type
         throw Failure(kBadState, "the registry has no wwnpool tables; 'wwnpool registry init' creates them");
     }
-    throw RegistryDown(kBadState, "the registry: " + one_line(PQerrorMessage(conn)));
+    throw RegistryDown(kBadState, "the registry: " + one_line(libpq().PQerrorMessage(conn)));
+}
+
+int count(const Result &result) {
+    return libpq().PQntuples(result.get());
 }
 
 std::string field(const Result &result, int row, int column) {
-    return PQgetvalue(result.get(), row, column);
+    return libpq().PQgetvalue(result.get(), row, column);
+}
+
+Wwn wwn_field(const Result &result, int row, int column) {
+    return wwn_of(libpq().PQgetvalue(result.get(), row, column));
 }
 
 std::optional<Wwn> optional_wwn(const Result &result, int row, int column) {
-    return PQgetisnull(result.get(), row, column) != 0 ? std::nullopt : std::optional(wwn_of(PQgetvalue(result.get(), row, column)));
+    if (libpq().PQgetisnull(result.get(), row, column) != 0) {
+        return std::nullopt;
+    }
+    return wwn_field(result, row, column);
 }
 
 } // namespace
@@ -163,18 +173,19 @@ Registry::Registry(const std::string &conninfo) {
     setenv("PGCONNECT_TIMEOUT", "10", 0);
     const char *const keywords[] = {"dbname", "fallback_application_name", nullptr};
     const char *const values[] = {conninfo.c_str(), "wwnpool", nullptr};
-    conn_ = PQconnectdbParams(keywords, values, 1);
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        const std::string why = one_line(PQerrorMessage(conn_));
-        PQfinish(conn_);
+    conn_ = libpq().PQconnectdbParams(keywords, values, 1);
+    if (libpq().PQstatus(conn_) != CONNECTION_OK) {
+        const std::string why = one_line(libpq().PQerrorMessage(conn_));
+        libpq().PQfinish(conn_);
         throw RegistryDown(kBadState, "the registry cannot be reached: " + why);
     }
-    PQsetClientEncoding(conn_, "UTF8");
-    PQsetNoticeProcessor(conn_, [](void *, const char *) {}, nullptr);
+    libpq().PQsetClientEncoding(conn_, "UTF8");
+    libpq().PQsetNoticeProcessor(
+        conn_, [](void *, const char *) {}, nullptr);
 }
 
 Registry::~Registry() {
-    PQfinish(conn_);
+    libpq().PQfinish(conn_);
 }
 
 int Registry::init() {
@@ -203,27 +214,27 @@ void Registry::require_schema() {
     const Result found = run(conn_, "SELECT coalesce(max(version), 0) FROM wwnpool_schema");
     const int version = std::atoi(field(found, 0, 0).c_str());
     if (version != kSchemaVersion) {
-        throw Failure(kBadState, "the registry's schema is version " + std::to_string(version) + ", this wwnpool's " +
-                                     std::to_string(kSchemaVersion) + "; " +
-                                     (version < kSchemaVersion ? "'wwnpool registry init' upgrades it"
-                                                               : "upgrade wwnpool"));
+        throw Failure(kBadState,
+                      "the registry's schema is version " + std::to_string(version) + ", this wwnpool's " +
+                          std::to_string(kSchemaVersion) + "; " +
+                          (version < kSchemaVersion ? "'wwnpool registry init' upgrades it" : "upgrade wwnpool"));
     }
     schema_checked_ = true;
 }
 
 void Registry::claim_identity(const Host &me) {
-    const Result claimed = run(conn_,
-                               // A machine that was refused and has its own identity now is a clone no more.
-                               "WITH mended AS (DELETE FROM identity_conflicts WHERE machine_id = $2 AND local_wwn "
-                               "<> $1::text) INSERT INTO hosts AS h (local_wwn, machine_id, hostname) VALUES ($1, $2, $3) "
-                               "ON CONFLICT (local_wwn) DO UPDATE SET hostname = EXCLUDED.hostname, last_seen = now() "
-                               "WHERE h.machine_id = EXCLUDED.machine_id RETURNING 1",
-                               {me.local.str(), me.machine_id, me.hostname});
-    if (PQntuples(claimed.get()) == 1) {
+    const Result claimed =
+        run(conn_,
+            // A machine that was refused and has its own identity now is a clone no more.
+            "WITH mended AS (DELETE FROM identity_conflicts WHERE machine_id = $2 AND local_wwn "
+            "<> $1::text) INSERT INTO hosts AS h (local_wwn, machine_id, hostname) VALUES ($1, $2, $3) "
+            "ON CONFLICT (local_wwn) DO UPDATE SET hostname = EXCLUDED.hostname, last_seen = now() "
+            "WHERE h.machine_id = EXCLUDED.machine_id RETURNING 1",
+            {me.local.str(), me.machine_id, me.hostname});
+    if (count(claimed) == 1) {
         return;
     }
-    const Result holder =
-        run(conn_, "SELECT machine_id, hostname FROM hosts WHERE local_wwn = $1", {me.local.str()});
+    const Result holder = run(conn_, "SELECT machine_id, hostname FROM hosts WHERE local_wwn = $1", {me.local.str()});
     run(conn_, "ROLLBACK");
     // Kept for the fleet's check, outside the transaction that failed.
     run(conn_,
@@ -231,8 +242,9 @@ void Registry::claim_identity(const Host &me) {
         "ON CONFLICT (local_wwn, machine_id) DO UPDATE SET hostname = EXCLUDED.hostname, seen = now()",
         {me.local.str(), me.machine_id, me.hostname});
     throw Failure(kBadState, "the local WWN " + me.local.str() + " belongs to host '" + shown(field(holder, 0, 1)) +
-                                 "' (machine id " + shown(field(holder, 0, 0)) + ") in the registry, not to this one ('" +
-                                 shown(me.hostname) + "', machine id " + shown(me.machine_id) +
+                                 "' (machine id " + shown(field(holder, 0, 0)) +
+                                 ") in the registry, not to this one ('" + shown(me.hostname) + "', machine id " +
+                                 shown(me.machine_id) +
                                  "): a clone or a copied MAC would hand out that host's names; nothing was changed; "
                                  "give this host a local WWN of its own with --local");
 }
@@ -261,13 +273,9 @@ std::vector<Claim> Registry::claim(const Host &me, const std::vector<Claim> &cla
             "since = CASE WHEN n.owner = EXCLUDED.owner THEN n.since ELSE now() END "
             "WHERE n.host = EXCLUDED.host RETURNING n.wwn",
             {me.local.str(), text_array(names), text_array(pools), text_array(owners), text_array(partners)});
-        if (PQntuples(done.get()) != static_cast<int>(claims.size())) {
-            std::vector<Wwn> refused;
-            for (const Claim &c : claims) {
-                refused.push_back(c.name);
-            }
-            const std::vector<Claim> others =
-                select_claims("n.wwn = ANY($1::text[]) AND n.host <> $2", {wwn_array(refused), me.local.str()});
+        if (count(done) != static_cast<int>(claims.size())) {
+            std::vector<Claim> others =
+                select_claims("n.wwn = ANY($1::text[]) AND n.host <> $2", {text_array(names), me.local.str()});
             run(conn_, "ROLLBACK");
             return others;
         }
@@ -287,23 +295,25 @@ std::vector<Wwn> Registry::drop(const Wwn &me, const std::vector<Wwn> &names) {
     const Result gone = run(conn_, "DELETE FROM names WHERE wwn = ANY($1::text[]) AND host = $2 RETURNING wwn",
                             {wwn_array(names), me.str()});
     std::vector<Wwn> dropped;
-    for (int row = 0; row < PQntuples(gone.get()); ++row) {
-        dropped.push_back(wwn_of(PQgetvalue(gone.get(), row, 0)));
+    dropped.reserve(static_cast<std::size_t>(count(gone)));
+    for (int row = 0; row < count(gone); ++row) {
+        dropped.push_back(wwn_field(gone, row, 0));
     }
     return dropped;
 }
 
 std::vector<Claim> Registry::select_claims(const char *where, const std::vector<std::string> &params) {
-    const Result rows = run(conn_,
-                            "SELECT n.wwn, n.owner, n.partner, n.pool_host, n.host, h.hostname, n.state, " +
-                                utc("n.since") + " FROM names n JOIN hosts h ON h.local_wwn = n.host WHERE " + where +
-                                " ORDER BY n.wwn",
-                            params);
+    const Result rows =
+        run(conn_,
+            "SELECT n.wwn, n.owner, n.partner, n.pool_host, n.host, h.hostname, n.state, " + utc("n.since") +
+                " FROM names n JOIN hosts h ON h.local_wwn = n.host WHERE " + where + " ORDER BY n.wwn",
+            params);
     std::vector<Claim> claims;
-    for (int row = 0; row < PQntuples(rows.get()); ++row) {
-        claims.push_back({wwn_of(PQgetvalue(rows.get(), row, 0)), field(rows, row, 1), optional_wwn(rows, row, 2),
-                          optional_wwn(rows, row, 3), wwn_of(PQgetvalue(rows.get(), row, 4)), field(rows, row, 5),
-                          field(rows, row, 6), field(rows, row, 7)});
+    claims.reserve(static_cast<std::size_t>(count(rows)));
+    for (int row = 0; row < count(rows); ++row) {
+        claims.push_back({wwn_field(rows, row, 0), field(rows, row, 1), optional_wwn(rows, row, 2),
+                          optional_wwn(rows, row, 3), wwn_field(rows, row, 4), field(rows, row, 5), field(rows, row, 6),
+                          field(rows, row, 7)});
     }
     return claims;
 }
@@ -330,26 +340,26 @@ std::vector<Claim> Registry::claims_about(const Wwn &local) {
 Host Registry::host_named(const std::string &name) {
     require_schema();
     const Result rows =
-        run(conn_, "SELECT local_wwn, machine_id, hostname FROM hosts WHERE hostname = $1 OR local_wwn = $1",
-            {name});
-    if (PQntuples(rows.get()) != 1) {
-        throw Failure(kBadUsage, PQntuples(rows.get()) == 0
+        run(conn_, "SELECT local_wwn, machine_id, hostname FROM hosts WHERE hostname = $1 OR local_wwn = $1", {name});
+    if (count(rows) != 1) {
+        throw Failure(kBadUsage, count(rows) == 0
                                      ? "the registry knows no host '" + shown(name) +
                                            "'; a host joins at its first change; name it by host name or local WWN"
                                      : "several hosts are named '" + shown(name) + "'; name it by its local WWN");
     }
-    return {wwn_of(PQgetvalue(rows.get(), 0, 0)), field(rows, 0, 1), field(rows, 0, 2)};
+    return {wwn_field(rows, 0, 0), field(rows, 0, 1), field(rows, 0, 2)};
 }
 
 std::vector<IdentityConflict> Registry::identity_conflicts() {
     require_schema();
-    const Result rows = run(conn_, "SELECT c.local_wwn, h.machine_id, h.hostname, c.machine_id, c.hostname, " +
-                                       utc("c.seen") +
-                                       " FROM identity_conflicts c JOIN hosts h ON h.local_wwn = c.local_wwn "
-                                       "WHERE h.machine_id <> c.machine_id ORDER BY c.local_wwn, c.seen");
+    const Result rows =
+        run(conn_, "SELECT c.local_wwn, h.machine_id, h.hostname, c.machine_id, c.hostname, " + utc("c.seen") +
+                       " FROM identity_conflicts c JOIN hosts h ON h.local_wwn = c.local_wwn "
+                       "WHERE h.machine_id <> c.machine_id ORDER BY c.local_wwn, c.seen");
     std::vector<IdentityConflict> found;
-    for (int row = 0; row < PQntuples(rows.get()); ++row) {
-        const Wwn local = wwn_of(PQgetvalue(rows.get(), row, 0));
+    found.reserve(static_cast<std::size_t>(count(rows)));
+    for (int row = 0; row < count(rows); ++row) {
+        const Wwn local = wwn_field(rows, row, 0);
         found.push_back({{local, field(rows, row, 1), field(rows, row, 2)},
                          {local, field(rows, row, 3), field(rows, row, 4)},
                          field(rows, row, 5)});
