@@ -3,6 +3,7 @@
 #include "address_format.hpp"
 #include "address_record.hpp"
 #include "failure.hpp"
+#include "fleet_ledger.hpp"
 #include "local_wwn.hpp"
 #include "pool_address.hpp"
 #include "rest_period.hpp"
@@ -196,6 +197,61 @@ TEST(WwnpoolValues, GivenLocalWwns) {
         EXPECT_EQ(local.wwn, Wwn(c.wwn));
         EXPECT_EQ(local.universal, c.universal);
         EXPECT_EQ(source_text(local), "environment variable WWNPOOL_LOCAL");
+    }
+}
+
+// The state beside the registry: each kind of disagreement, and the cases
+// that are none (a moved name, another pool's name held here).
+TEST(WwnpoolFleet, StateAndClaimsAreCompared) {
+    const Wwn me(0x1000001b210a0b0cULL), other(0x100000000000000bULL);
+    const auto name = [](unsigned index) { return Wwn(0x2000001b210a0b0cULL | (std::uint64_t{index} << 48)); };
+    const auto claim = [&](unsigned index, const std::string &owner, const Wwn &host, const char *state = "allocated") {
+        Claim c = own_claim(name(index), owner, std::nullopt, me);
+        c.host = host;
+        c.state = state;
+        return c;
+    };
+    const Holdings here{{name(1).value(), {"db1", std::nullopt}},
+                        {name(2).value(), {"db2", std::nullopt}},
+                        {name(3).value(), {"db3", std::nullopt}},
+                        {name(4).value(), {"db4", std::nullopt}},
+                        {name(5).value(), {"registry:hostb:x", std::nullopt}},
+                        {name(6).value(), {"registry:hostb:y", std::nullopt}}};
+    std::vector<Claim> claims{
+        claim(2, "db2", me),  claim(3, "old", me),   claim(4, "db4", other, "moved"),    claim(6, "y", other),
+        claim(7, "lost", me), claim(8, "vm", other), claim(9, "db9", other, "allocated")};
+    // A VM that moved here from host b: its names are held here, by b's state.
+    claims.push_back(own_claim(Wwn(0x200a00000000000bULL), "moved in", std::nullopt, other));
+    claims.back().host = me;
+    std::vector<Claim> with_conflict = claims;
+    with_conflict[2].state = "allocated"; // held here and there, not moved
+    const struct {
+        const std::vector<Claim> &claims;
+        std::vector<std::pair<unsigned, Disagreement::Kind>> found;
+    } cases[] = {
+        {claims,
+         {{1, Disagreement::kUnclaimed},
+          {3, Disagreement::kOutdated},
+          {5, Disagreement::kStaleMark},
+          {7, Disagreement::kLeaked},
+          {8, Disagreement::kUnmarked},
+          {9, Disagreement::kUnmarked}}},
+        {with_conflict,
+         {{1, Disagreement::kUnclaimed},
+          {3, Disagreement::kOutdated},
+          {4, Disagreement::kConflict},
+          {5, Disagreement::kStaleMark},
+          {7, Disagreement::kLeaked},
+          {8, Disagreement::kUnmarked},
+          {9, Disagreement::kUnmarked}}},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::pair<unsigned, Disagreement::Kind>> got;
+        for (const Disagreement &d : compare(here, c.claims, me)) {
+            got.emplace_back(static_cast<unsigned>((d.name.value() >> 48) & 0x3ffU), d.kind);
+            EXPECT_TRUE(describe(d).starts_with(std::string(kind_name(d.kind)) + ": " + d.name.str())) << describe(d);
+        }
+        EXPECT_EQ(got, c.found);
     }
 }
 
