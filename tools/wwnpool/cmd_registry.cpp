@@ -142,8 +142,8 @@ int cmd_registry_check(Context &ctx) {
     }
     const bool clean = json["findings"].empty();
     if (clean) {
-        ctx.out.text() << "clean: the " << here.size() << " names held here are claimed for this host, no claim of "
-                       << "it is free here, and no two machines claimed one identity\n";
+        ctx.out.text() << "clean: the registry agrees with the " << here.size()
+                       << " names held here, and no two machines claimed one identity\n";
     }
     json["clean"] = clean;
     if (ctx.args.json) {

@@ -27,7 +27,12 @@ CREATE TABLE hosts (
 );
 CREATE TABLE names (
     wwn wwn PRIMARY KEY,
-    pool_host wwn,
+    -- The local WWN of the pool a name comes from, whoever claims it:
+    -- 2p:ii:MM:MM:MM:MM:MM:MM and 5M:MM:MM:MM:MM:MM:Mp:ii for MAC MM:..:MM.
+    pool_host wwn GENERATED ALWAYS AS (CASE left(wwn, 1)
+        WHEN '2' THEN '10:00:' || substr(wwn, 7)
+        WHEN '5' THEN '10:00:' || regexp_replace(substr(replace(wwn, ':', ''), 2, 12), '(..)(?!$)', '\1:', 'g')
+        END) STORED,
     owner text NOT NULL DEFAULT '',
     partner wwn,
     state text NOT NULL DEFAULT 'allocated' CHECK (state IN ('allocated', 'moved')),
@@ -35,6 +40,8 @@ CREATE TABLE names (
     host wwn NOT NULL REFERENCES hosts (local_wwn)
 );
 CREATE INDEX names_pool_host ON names (pool_host);
+-- The claims a host must not hand out: its pools' names held elsewhere.
+CREATE INDEX names_elsewhere ON names (pool_host) WHERE host <> pool_host;
 CREATE INDEX names_host ON names (host);
 CREATE INDEX names_owner ON names (owner);
 CREATE TABLE identity_conflicts (
@@ -255,10 +262,9 @@ std::vector<Claim> Registry::claim(const Host &me, const std::vector<Claim> &cla
     run(conn_, "BEGIN");
     claim_identity(me);
     if (!claims.empty()) {
-        std::vector<std::optional<std::string>> names, pools, owners, partners;
+        std::vector<std::optional<std::string>> names, owners, partners;
         for (const Claim &c : claims) {
             names.emplace_back(c.name.str());
-            pools.push_back(text_of(c.pool_host));
             owners.emplace_back(c.owner);
             partners.push_back(text_of(c.partner));
         }
@@ -266,13 +272,12 @@ std::vector<Claim> Registry::claim(const Host &me, const std::vector<Claim> &cla
         // hand out again; one claimed by another host is not.
         const Result done = run(
             conn_,
-            "INSERT INTO names AS n (wwn, pool_host, owner, partner, host) "
-            "SELECT c.wwn, c.pool_host, c.owner, c.partner, $1 "
-            "FROM unnest($2::text[], $3::text[], $4::text[], $5::text[]) AS c (wwn, pool_host, owner, partner) "
+            "INSERT INTO names AS n (wwn, owner, partner, host) SELECT c.wwn, c.owner, c.partner, $1 "
+            "FROM unnest($2::text[], $3::text[], $4::text[]) AS c (wwn, owner, partner) "
             "ON CONFLICT (wwn) DO UPDATE SET owner = EXCLUDED.owner, partner = EXCLUDED.partner, state = 'allocated', "
             "since = CASE WHEN n.owner = EXCLUDED.owner THEN n.since ELSE now() END "
             "WHERE n.host = EXCLUDED.host RETURNING n.wwn",
-            {me.local.str(), text_array(names), text_array(pools), text_array(owners), text_array(partners)});
+            {me.local.str(), text_array(names), text_array(owners), text_array(partners)});
         if (count(done) != static_cast<int>(claims.size())) {
             std::vector<Claim> others =
                 select_claims("n.wwn = ANY($1::text[]) AND n.host <> $2", {text_array(names), me.local.str()});
@@ -330,11 +335,12 @@ std::vector<Claim> Registry::claims_of(const std::string &owner) {
 
 std::vector<Claim> Registry::claims_about(const Wwn &local) {
     require_schema();
-    // Another tool's claim may not say which pool its name comes from: the
-    // names of the pools of 10:00:12:34:56:78:9a:bc end in its last six bytes.
-    return select_claims("(n.pool_host = $1 OR n.host = $1 OR (n.wwn LIKE '2%' AND substr(n.wwn, 6) = "
-                         "substr($1::text, 6)))",
-                         {local.str()});
+    return select_claims("(n.pool_host = $1 OR n.host = $1)", {local.str()});
+}
+
+std::vector<Claim> Registry::held_elsewhere(const Wwn &local) {
+    require_schema();
+    return select_claims("n.pool_host = $1 AND n.host <> n.pool_host", {local.str()});
 }
 
 Host Registry::host_named(const std::string &name) {

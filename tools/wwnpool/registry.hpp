@@ -29,11 +29,12 @@ struct Claim {
     revevidozi::Wwn name;
     std::string owner;
     std::optional<revevidozi::Wwn> partner;
-    std::optional<revevidozi::Wwn> pool_host; // the local WWN of the pool it comes from; none for another tool's name
-    revevidozi::Wwn host{};                   // the local WWN of the host it is held on
-    std::string hostname;                     // that host's name (read only)
-    std::string state = "allocated";          // "allocated", or "moved" to the host it is held on
-    std::string since;                        // as the server writes it (read only)
+    std::optional<revevidozi::Wwn>
+        pool_host;                   // the local WWN of the pool it comes from (read only; the server derives it)
+    revevidozi::Wwn host{};          // the local WWN of the host it is held on
+    std::string hostname;            // that host's name (read only)
+    std::string state = "allocated"; // "allocated", or "moved" to the host it is held on
+    std::string since;               // as the server writes it (read only)
 };
 
 // A claim of `host` on a name of its own pools.
@@ -95,6 +96,8 @@ class Registry {
     // The claims on names of the pools of `local`, wherever they are held,
     // and those held on `local` whatever pool they come from.
     std::vector<Claim> claims_about(const revevidozi::Wwn &local);
+    // The claims on names of the pools of `local` held on other hosts.
+    std::vector<Claim> held_elsewhere(const revevidozi::Wwn &local);
 
     // The host named (by host name or local WWN). Fails with kBadUsage when
     // none or several are.

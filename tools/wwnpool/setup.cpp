@@ -134,10 +134,8 @@ void Context::join_registry() {
     me_ = Host{known->wwn, machine_id(), host_name()};
     Registry &fleet = *registry();
     try {
-        for (Claim &claim : fleet.claims_about(me_->local)) {
-            if (claim.host != me_->local) {
-                elsewhere_.emplace(claim.name.value(), std::move(claim));
-            }
+        for (Claim &claim : fleet.held_elsewhere(me_->local)) {
+            elsewhere_.emplace(claim.name.value(), std::move(claim));
         }
     } catch (const RegistryDown &e) {
         throw RegistryDown(kBadState, std::string(e.what()) + "; nothing was changed");
