@@ -4,7 +4,7 @@
 # commits, a moved VM's names stay out of its old host's hands, and neither
 # a stopped server nor a kill between claim and commit hands out a name
 # twice. Hosts are simulated: a state file and a machine id each.
-# Usage: registry.sh WWNPOOL FAIL_DIR_FSYNC_LIBRARY
+# Usage: registry.sh WWNPOOL FAIL_DIR_FSYNC_LIBRARY FAKE_FC_KERNEL
 source "$(dirname "$0")/rows.sh"
 source "$(dirname "$0")/../pg_server.sh"
 fail_dir_fsync=$2
@@ -46,6 +46,10 @@ a kill between the claim and the commit leaves a claim without a name|0|KILL_ON_
 which sync drops|0|W registry sync|^leaked: 20:04:00:1b:21:0a:0b:0c .* synced 10:00:00:1b:21:0a:0b:0c with the registry: 1 repaired, 0 conflicts left$|^$|=
 a file that cannot be saved takes its claims back|3|FAIL_FCHMOD=1 LD_PRELOAD=$fail_dir_fsync ASAN_OPTIONS=verify_asan_link_order=0 W alloc --owner lost||cannot set the mode|=
 so the registry is clean|0|W registry check|^clean: the registry agrees with the 8 names held here|^$|=
+!hba host5 0x21000024ff000005 2; echo 95 >"$work/sys/class/fc_host/host5/refuse"
+a vport the kernel refuses leaves no claim behind|0|V vport create host5 --owner web1 2>/dev/null; sql "select count(*) from names where owner = 'web1'"|^0$|^$|=
+!rm "$work/sys/class/fc_host/host5/refuse"
+a vport's names are claimed|0|V vport create host5 --owner web1 >/dev/null; W who --owner web1|^2[0-9a-f:]+ held by .*for 'web1', partner 2[0-9a-f:]+, since .* 2[0-9a-f:]+ held by .* for 'web1'|^$|~
 ROWS
 
 # The server killed mid-run and started again: changes refused while it is
