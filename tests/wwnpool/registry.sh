@@ -31,6 +31,7 @@ until it has a local WWN of its own|0|clone --local 10:00:00:00:00:00:00:0c allo
 !hostb alloc
 a migrated VM's claims move to its new host|0|W relabel --owner db1 --to db1 --host 10:00:00:00:00:00:00:0b|^relabelled 20:00:00:1b:21:0a:0b:0c to db1 relabelled 24:00|^wwnpool: note: the registry holds these names on host '[^']+' now; this host does not hand them out while that claim stands$|
 who shows them there, moved|0|W who --owner db1|held by [^ ]+ \(10:00:00:00:00:00:00:0b\) for 'db1', partner 24:00:00:1b:21:0a:0b:0c, since .*, moved from 10:00:00:1b:21:0a:0b:0c 24:00|^$|
+a VM that moves back has its claims back|0|W relabel --owner db1 --to db1 --host 10:00:00:1b:21:0a:0b:0c >/dev/null 2>&1; W who --owner db1; W relabel --owner db1 --to db1 --host 10:00:00:00:00:00:00:0b >/dev/null 2>&1|^20:00:00:1b:21:0a:0b:0c held by [^ ]+ \(10:00:00:1b:21:0a:0b:0c\) for 'db1', partner 24:00:00:1b:21:0a:0b:0c, since [^ ]+ 24:00|^$|
 released here, they stay claimed there|0|W release --owner db1 && sql "select count(*) from names where owner = 'db1'"|^released 20:00:00:1b:21:0a:0b:0c released 24:00:00:1b:21:0a:0b:0c 2$|^$|~
 so this host's alloc passes them by, marking them taken|0|W alloc --pair --rest 0 && W list --long|^20:01:00:1b:21:0a:0b:0c 24:01:00:1b:21:0a:0b:0c ADDRESS .* 20:00:00:1b:21:0a:0b:0c +registry:[^:]+:db1 +- +- 20:01|^$|~
 and take refuses them|1|W take 24:00:00:1b:21:0a:0b:0c||24:00:00:1b:21:0a:0b:0c is held by another host in the registry \(registry:[^:]+:db1\); nothing was changed; 'wwnpool who 24:00:00:1b:21:0a:0b:0c' shows the claim$|=

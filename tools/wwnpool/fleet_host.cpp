@@ -68,8 +68,12 @@ std::optional<std::string> configured(const char *path) {
         const auto equals = line.find('=');
         const std::string key = trimmed(line.substr(0, equals));
         if (equals == std::string::npos || key != "registry") {
-            throw Failure(kBadUsage, shown(path) + " line " + std::to_string(number) + ": '" + shown(key) +
-                                         "' is no setting; the one setting is 'registry = CONNINFO'");
+            // A word is named; anything else stays unsaid: the file may not be the one meant.
+            const bool word = !key.empty() && key.size() <= 32 &&
+                              key.find_first_not_of("abcdefghijklmnopqrstuvwxyz_-") == std::string::npos;
+            throw Failure(kBadUsage, shown(path) + " line " + std::to_string(number) + ": " +
+                                         (word ? "'" + key + "' is no setting" : "not a setting") +
+                                         "; the one setting is 'registry = CONNINFO'");
         }
         registry = trimmed(line.substr(equals + 1));
     }

@@ -288,7 +288,7 @@ std::vector<Claim> Registry::claim(const Host &me, const std::vector<Claim> &cla
     if (to && !moved.empty()) {
         run(conn_,
             "UPDATE names SET host = $1::text, state = CASE WHEN pool_host = $1::text THEN 'allocated' ELSE 'moved' "
-            "END, since = now() WHERE wwn = ANY($2::text[]) AND host = $3::text",
+            "END, since = now() WHERE wwn = ANY($2::text[]) AND (host = $3::text OR pool_host = $3::text)",
             {to->str(), wwn_array(moved), me.local.str()});
     }
     run(conn_, "COMMIT");

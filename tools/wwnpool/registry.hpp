@@ -78,7 +78,8 @@ class Registry {
 
     // Claims `me`'s identity and, in the same transaction, each name of
     // `claims` for `me` (a name `me` already claims gets the owner and
-    // partner given), then moves the claims on `moved` to the host `to`.
+    // partner given), then moves the claims on `moved` to the host `to`
+    // (those `me` holds, and those of `me`'s pools: a VM that moves back).
     // Returns the claims of other hosts that stood in the way, after
     // rolling back: then nothing was claimed. A different machine id holding
     // `me`'s local WWN is refused (kBadState), naming it.
