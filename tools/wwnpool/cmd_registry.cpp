@@ -70,7 +70,7 @@ int cmd_registry_sync(Context &ctx) {
     std::vector<Claim> claims;
     std::vector<revevidozi::Wwn> leaked;
     bool local_change = false;
-    int conflicts = 0;
+    std::size_t conflicts = 0;
     for (const Disagreement &d : found) {
         switch (d.kind) {
         case Disagreement::kUnclaimed:
