@@ -77,5 +77,7 @@ list --owner in the vport form gives what vport_delete takes|0|W list --owner od
 !export WWNPOOL_SYSFS=$work/sys; state=$work/claim; hba host20 0x21000024ff000020 8
 !LD_PRELOAD=$kernel sh -c 'echo 2001aabbccddeeff:2c00123456789abc >"$0"' "$work/sys/class/fc_host/host20/vport_create"
 vport create skips it|0|V vport create host20 --owner claim --page 2|^vport-20:0-1  host20  28:01:12:34:56:78:9a:bc  2c:01:12:34:56:78:9a:bc  Active  claim$||~
+!V vport create host20 --owner r1 --page 2; V vport delete --owner r1
+a resting pair that vport create hands out again rests no more|0|V vport create host20 --owner r2 --page 2 --rest 0 >/dev/null; V list --long --page 2; V list --long --page 3|28:02:12:34:56:78:9a:bc +r2 +2c:02:12:34:56:78:9a:bc +- .*2c:02:12:34:56:78:9a:bc +r2 +28:02:12:34:56:78:9a:bc +-|^$|~
 ROWS
 finish
