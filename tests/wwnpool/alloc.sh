@@ -44,6 +44,7 @@ asking for two allocates only the one missing|0|W alloc --pair --owner vm7 2|^20
 single addresses count apart from pairs|0|W alloc --owner vm7 2|^20:02:12:34:56:78:9a:bc 20:08:12:34:56:78:9a:bc$|^$|~
 and are found again|0|W alloc --owner vm7|^20:02:12:34:56:78:9a:bc$|'vm7' already held 1 address\(es\) here; nothing was changed|=
 --more needs an owner|2|W alloc --more||--more asks for more names for an owner; name it with --owner$|=
+--json gives each pair's port and node|0|W --json alloc --pair --page 6|"pairs":\[\{"port":"5[0-9a-f:]+","node":"5[0-9a-f:]+"\}\]||~
 a pair taken from an odd page knows its port|0|W take --pair --owner odd 24:0a:12:34:56:78:9a:bc; W --json status 24:0a:12:34:56:78:9a:bc 20:0a:12:34:56:78:9a:bc|"wwn":"24:0a[^}]*"role":"port".*"wwn":"20:0a[^}]*"role":"node"||~
 list --json describes its pool|0|W --json list|^\{"command":"list","local":"10:00:12:34:56:78:9a:bc","page":0,"base":"20:00:12:34:56:78:9a:bc",||=
 ROWS

@@ -50,7 +50,7 @@ else
 fi
 
 rows <<'ROWS'
-!nic ens9 00:1b:21:aa:bb:cc 0 devices/pci0000:00/0000:00:06.0
+!nic a0 02:fc:00:00:00:0a 0 devices/pci0000:00/0000:00:02.0; nic ens9 00:1b:21:aa:bb:cc 0 devices/pci0000:00/0000:00:06.0
 a universally administered MAC goes first|0|WWNPOOL_LOCAL= "$tool" --state "$work/fresh" local|^10:00:00:1b:21:aa:bb:cc  interface ens9, universally administered MAC$||
 the variable goes before the state|0|W local|^10:00:12:34:56:78:9a:bc  environment variable WWNPOOL_LOCAL$||=
 the option goes before the variable|0|W --local 10:00:00:00:00:00:00:07 --json local|"source":"option"||=
