@@ -64,11 +64,8 @@ int write_vport_switch(const std::string &host, VportSwitch which, const revevid
 }
 
 int set_symbolic_name(const Vport &vport, std::string_view name) {
-    std::size_t size = std::min(name.size(), kSymbolicNameBytes);
-    while (size < name.size() && size > 0 && (static_cast<unsigned char>(name[size]) & 0xc0U) == 0x80U) {
-        --size; // not inside a character
-    }
-    return write_attribute(vport.entry.path / "symbolic_name", std::string(name.substr(0, size)) + "\n");
+    return write_attribute(vport.entry.path / "symbolic_name",
+                           std::string(cut_at_character(name, kSymbolicNameBytes)) + "\n");
 }
 
 } // namespace wwnpool

@@ -1,5 +1,7 @@
 #include "holdings.hpp"
 
+#include "text.hpp"
+
 namespace wwnpool {
 
 Holdings holdings(StateFile &state) {
@@ -17,12 +19,8 @@ Holdings holdings(StateFile &state) {
 }
 
 std::string registry_mark(const std::string &hostname, const std::string &owner) {
-    std::string mark = "registry:" + hostname + ":" + owner;
-    std::size_t size = std::min<std::size_t>(mark.size(), 128);
-    while (size < mark.size() && (static_cast<unsigned char>(mark[size]) & 0xc0U) == 0x80U) {
-        --size; // not inside a character
-    }
-    return mark.substr(0, size);
+    const std::string mark = "registry:" + hostname + ":" + owner;
+    return std::string(cut_at_character(mark, 128));
 }
 
 bool is_registry_mark(const std::string &owner) {

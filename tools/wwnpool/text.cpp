@@ -2,6 +2,7 @@
 
 #include <revevidozi.h>
 
+#include <algorithm>
 #include <ctime>
 
 namespace wwnpool {
@@ -121,6 +122,14 @@ std::string utc_time(std::int64_t seconds) {
         std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
     }
     return text;
+}
+
+std::string_view cut_at_character(std::string_view s, std::size_t bytes) {
+    std::size_t size = std::min(s.size(), bytes);
+    while (size < s.size() && size > 0 && (static_cast<unsigned char>(s[size]) & 0xc0U) == 0x80U) {
+        --size; // not inside a character
+    }
+    return s.substr(0, size);
 }
 
 } // namespace wwnpool

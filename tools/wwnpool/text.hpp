@@ -13,6 +13,9 @@ namespace wwnpool {
 // the bytes there are not one (stray continuation, overlong, surrogate, cut).
 std::size_t utf8_length(std::string_view s, std::size_t at);
 
+// The first `bytes` bytes of `s` at most, cut between characters.
+std::string_view cut_at_character(std::string_view s, std::size_t bytes);
+
 enum class CharacterKind { kPrintable, kControl, kFormat, kNotUtf8 };
 
 // What the character at s[at] is; *length is its length in bytes (1 for a
